@@ -1,0 +1,116 @@
+// The seven alpha rules against plain expected functions, on edge-value pixels, on random
+// images and in place.
+
+#include "filters/alpha_filters.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "tests/support/expected_rules.h"
+#include "tests/support/test_image.h"
+
+namespace veilmere {
+namespace {
+
+std::unique_ptr<Filter> Make(int which) {
+  switch (which) {
+    case 0: return std::make_unique<TransparentizeFilter>();
+    case 1: return std::make_unique<BrightnessToTransparencyFilter>();
+    case 2: return std::make_unique<DarknessToTransparencyFilter>();
+    case 3: return std::make_unique<WhiteToTransparentFilter>();
+    case 4: return std::make_unique<BlackToTransparentFilter>();
+    case 5: return std::make_unique<OpacifyFilter>();
+    default: return std::make_unique<InvertTransparencyFilter>();
+  }
+}
+
+std::string English(const Filter& filter) {
+  const std::string name = filter.Name();
+  return name.substr(0, name.find('|'));
+}
+
+// Runs `filter` over one row holding `pixels` and returns the result.
+std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
+  const FilterRect rect{0, 0, static_cast<std::int32_t>(pixels.size()), 1};
+  ProgressRecord record{nullptr, nullptr, 0};
+  filter.Execute(0, pixels.data(), pixels.data(), 0, &rect, 0,
+                 static_cast<std::int32_t>(pixels.size()), 0, &record);
+  return pixels;
+}
+
+class AlphaRule : public testing::TestWithParam<int> {};
+
+TEST_P(AlphaRule, MatchesThePlainRuleOnEdgeValuesAndRandomImages) {
+  auto filter = Make(GetParam());
+  const auto& rule = test::ExpectedRules().at(English(*filter));
+  const test::HostColours noColours;
+
+  const auto edges = test::EdgePixels();
+  const auto result = RunRow(*filter, edges);
+  for (std::size_t i = 0; i < edges.size(); ++i)
+    ASSERT_EQ(result[i], rule(edges[i], noColours)) << "source " << edges[i];
+
+  // Separate images, the rectangle inside a larger image with a longer row.
+  test::TestImage source(37, 23, 41), destination(37, 23, 41);
+  source.FillRandom(GetParam() + 100);
+  destination.FillRandom(GetParam() + 200);
+  const auto sourceBefore = source.pixels;
+  const auto destinationBefore = destination.pixels;
+  const FilterRect rect{3, 2, 34, 21};
+  ProgressRecord record{nullptr, nullptr, 0};
+  filter->Execute(0, source.data(), destination.data(), 0, &rect, 0, source.rowLength, 0, &record);
+  EXPECT_EQ(source.pixels, sourceBefore);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 41; ++x) {
+      const bool inside = x >= 3 && x < 34 && y >= 2 && y < 21;
+      const Pixel want = inside ? rule(source.at(x, y), noColours)
+                                : destinationBefore[std::size_t(y) * 41 + x];
+      ASSERT_EQ(destination.at(x, y), want) << "x " << x << " y " << y;
+    }
+
+  // In place: inside the rectangle the same result, outside the source as it was.
+  filter->Execute(0, source.data(), source.data(), 0, &rect, 0, source.rowLength, 0, &record);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 41; ++x) {
+      const bool inside = x >= 3 && x < 34 && y >= 2 && y < 21;
+      const Pixel want = inside ? destination.at(x, y) : sourceBefore[std::size_t(y) * 41 + x];
+      ASSERT_EQ(source.at(x, y), want) << "in place, x " << x << " y " << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SevenRules, AlphaRule, testing::Range(0, 7));
+
+Pixel Bgra(int b, int g, int r, int a) {
+  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
+}
+
+TEST(AlphaRuleExamples, LuminanceRulesOnPrimaries) {
+  BrightnessToTransparencyFilter brightness;
+  DarknessToTransparencyFilter darkness;
+  const auto bright = RunRow(brightness, {Bgra(255, 255, 255, 9), Bgra(0, 0, 0, 9), Bgra(0, 0, 255, 9)});
+  EXPECT_EQ(bright, (std::vector<Pixel>{Bgra(255, 255, 255, 0), Bgra(0, 0, 0, 255), Bgra(0, 0, 255, 179)}));
+  const auto dark = RunRow(darkness, {Bgra(0, 0, 255, 9), Bgra(0, 255, 0, 9), Bgra(255, 0, 0, 9)});
+  EXPECT_EQ(dark, (std::vector<Pixel>{Bgra(0, 0, 255, 76), Bgra(0, 255, 0, 149), Bgra(255, 0, 0, 28)}));
+}
+
+TEST(AlphaRuleExamples, ColourTestsNeedAllThreeChannels) {
+  WhiteToTransparentFilter white;
+  EXPECT_EQ(RunRow(white, {Bgra(254, 255, 255, 200), Bgra(255, 255, 255, 200)}),
+            (std::vector<Pixel>{Bgra(254, 255, 255, 200), Bgra(255, 255, 255, 0)}));
+  BlackToTransparentFilter black;
+  EXPECT_EQ(RunRow(black, {Bgra(0, 1, 0, 200), Bgra(0, 0, 0, 200)}),
+            (std::vector<Pixel>{Bgra(0, 1, 0, 200), Bgra(0, 0, 0, 0)}));
+}
+
+TEST(AlphaRuleExamples, InvertAndOpacify) {
+  InvertTransparencyFilter invert;
+  EXPECT_EQ(RunRow(invert, {Bgra(1, 2, 3, 0), Bgra(1, 2, 3, 255), Bgra(1, 2, 3, 128)}),
+            (std::vector<Pixel>{Bgra(1, 2, 3, 255), Bgra(1, 2, 3, 0), Bgra(1, 2, 3, 127)}));
+  OpacifyFilter opacify;
+  EXPECT_EQ(RunRow(opacify, {Bgra(1, 2, 3, 0)}), (std::vector<Pixel>{Bgra(1, 2, 3, 255)}));
+}
+
+}  // namespace
+}  // namespace veilmere

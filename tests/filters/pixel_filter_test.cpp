@@ -1,0 +1,179 @@
+// The rectangle walk and its progress reports, checked with a filter that records every pixel
+// it is handed.
+
+#include "filters/pixel_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <utility>
+#include <vector>
+
+#include "tests/support/progress_log.h"
+#include "tests/support/test_image.h"
+
+namespace veilmere {
+namespace {
+
+using test::ProgressLog;
+using test::RecordProgress;
+
+// Records the (source, destination) addresses of each call and writes a marker.
+class RecordingFilter final : public PixelFilter {
+ public:
+  RecordingFilter() : PixelFilter("Recording|R", "Test|T") {}
+  mutable std::vector<std::pair<const Pixel*, Pixel*>> visits;
+
+ protected:
+  void ProcessPixel(const Pixel* source, Pixel* destination) const final {
+    visits.emplace_back(source, destination);
+    *destination = Pixel{source->b, source->g, source->r, 0xEE};
+  }
+};
+
+struct WalkRun {
+  RecordingFilter filter;
+  ProgressLog log;
+  ProgressRecord record{&log, &RecordProgress, 0};
+
+  void Execute(Pixel* source, Pixel* destination, const FilterRect* rect, std::int32_t rowLength) {
+    // The host values carry garbage: the walk must not read them.
+    filter.Execute(0xDEAD0002u, source, destination, 0xDEAD0005u, rect, 0xDEAD0007u, rowLength,
+                   0xDEAD0009u, &record);
+  }
+};
+
+TEST(PixelFilterWalk, VisitsRowsTopToBottomAndColumnsLeftToRightAtMatchingOffsets) {
+  test::TestImage source(10, 6, 13), destination(10, 6, 13);
+  source.FillRandom(1);
+  const auto before = destination.pixels;
+  const FilterRect rect{2, 1, 5, 4};
+  WalkRun run;
+  run.Execute(source.data(), destination.data(), &rect, source.rowLength);
+
+  std::vector<std::pair<const Pixel*, Pixel*>> expected;
+  for (int y = 1; y < 4; ++y)
+    for (int x = 2; x < 5; ++x) expected.emplace_back(&source.at(x, y), &destination.at(x, y));
+  EXPECT_EQ(run.filter.visits, expected);
+
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 13; ++x) {
+      const bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
+      const Pixel want = inside ? Pixel{source.at(x, y).b, source.at(x, y).g, source.at(x, y).r, 0xEE}
+                                : before[std::size_t(y) * 13 + x];
+      ASSERT_EQ(destination.at(x, y), want) << "x " << x << " y " << y;
+    }
+}
+
+TEST(PixelFilterWalk, NegativeRowLengthWalksABottomUpImage) {
+  // The host hands the address of the last stored row and a negative row length: image row
+  // y then lives at stored row (height - 1 - y).
+  test::TestImage stored(4, 3, 4);
+  const FilterRect rect{1, 0, 3, 3};
+  WalkRun run;
+  Pixel* lastRow = &stored.at(0, 2);
+  run.Execute(lastRow, lastRow, &rect, -4);
+  std::vector<std::pair<const Pixel*, Pixel*>> expected;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 1; x < 3; ++x) expected.emplace_back(&stored.at(x, 2 - y), &stored.at(x, 2 - y));
+  EXPECT_EQ(run.filter.visits, expected);
+}
+
+TEST(PixelFilterWalk, EmptyOrInvertedRectangleTouchesNothingAndReportsNothing) {
+  test::TestImage image(4, 4, 4);
+  for (const FilterRect rect : {FilterRect{0, 2, 4, 2}, FilterRect{0, 3, 4, 1},
+                                FilterRect{0, INT_MAX, 4, INT_MIN}}) {
+    WalkRun run;
+    run.Execute(image.data(), image.data(), &rect, 4);
+    EXPECT_TRUE(run.filter.visits.empty());
+    EXPECT_TRUE(run.log.calls.empty());
+  }
+  WalkRun nullRect;
+  nullRect.Execute(image.data(), image.data(), nullptr, 4);
+  EXPECT_TRUE(nullRect.filter.visits.empty());
+  EXPECT_TRUE(nullRect.log.calls.empty());
+}
+
+TEST(PixelFilterWalk, RowsWithoutColumnsOrWithoutImagesStillReportProgress) {
+  test::TestImage image(4, 3, 4);
+  for (const FilterRect rect : {FilterRect{2, 0, 2, 3}, FilterRect{3, 0, 1, 3}}) {
+    WalkRun run;
+    run.Execute(image.data(), image.data(), &rect, 4);
+    EXPECT_TRUE(run.filter.visits.empty());
+    EXPECT_EQ(run.log.Positions(), (std::vector<std::int32_t>{33, 66}));
+  }
+  const FilterRect whole{0, 0, 4, 3};
+  for (auto [source, destination] : {std::pair<Pixel*, Pixel*>{nullptr, image.data()},
+                                     std::pair<Pixel*, Pixel*>{image.data(), nullptr}}) {
+    WalkRun run;
+    run.Execute(source, destination, &whole, 4);
+    EXPECT_TRUE(run.filter.visits.empty());
+    EXPECT_EQ(run.log.Positions(), (std::vector<std::int32_t>{33, 66}));
+  }
+}
+
+// Notes how many pixels had been visited at each progress report.
+struct Probe {
+  RecordingFilter* filter;
+  std::vector<std::size_t> visitsAtReport;
+};
+std::int32_t QF_CALL CountVisitsAtReport(std::int32_t, std::int32_t, void* user) {
+  auto* probe = static_cast<Probe*>(user);
+  probe->visitsAtReport.push_back(probe->filter->visits.size());
+  return 0;
+}
+
+TEST(PixelFilterProgress, ReportsEachWholePercentOnceWhenItsFirstRowIsDone) {
+  test::TestImage image(1, 200, 1);
+  struct Case {
+    std::int32_t rows;
+    std::vector<std::int32_t> positions;
+  };
+  std::vector<std::int32_t> twoHundred;
+  for (int p = 1; p <= 99; ++p) twoHundred.push_back(p);
+  for (const Case& c : {Case{1, {}}, Case{2, {50}}, Case{3, {33, 66}}, Case{200, twoHundred}}) {
+    WalkRun run;
+    const FilterRect rect{0, 0, 1, c.rows};
+    run.Execute(image.data(), image.data(), &rect, 1);
+    EXPECT_EQ(run.log.Positions(), c.positions) << c.rows << " rows";
+    for (const auto& call : run.log.calls) {
+      EXPECT_EQ(call.maximum, 100);
+      EXPECT_EQ(call.user, &run.log);
+    }
+  }
+
+  // 200 rows: percent p is reported right after row index 2p, not later.
+  RecordingFilter filter;
+  Probe probe{&filter, {}};
+  ProgressRecord record{&probe, &CountVisitsAtReport, 0};
+  const FilterRect rect{0, 0, 1, 200};
+  filter.Execute(0, image.data(), image.data(), 0, &rect, 0, 1, 0, &record);
+  ASSERT_EQ(probe.visitsAtReport.size(), 99u);
+  for (std::size_t p = 1; p <= 99; ++p) EXPECT_EQ(probe.visitsAtReport[p - 1], 2 * p + 1);
+  EXPECT_EQ(record.lastPercent, 99);
+}
+
+TEST(PixelFilterProgress, HeightsBeyondThirtyTwoBitPercentArithmeticStayCorrect) {
+  // 30,000,000 rows: i * 100 exceeds INT32_MAX from row 21,474,837 on. The rectangle has no
+  // columns, so only the percentages are computed.
+  WalkRun run;
+  const FilterRect rect{0, 0, 0, 30'000'000};
+  run.Execute(nullptr, nullptr, &rect, 0);
+  std::vector<std::int32_t> expected;
+  for (int p = 1; p <= 99; ++p) expected.push_back(p);
+  EXPECT_EQ(run.log.Positions(), expected);
+}
+
+TEST(PixelFilterProgress, NullProgressFunctionOrRecordRunsWithoutReports) {
+  test::TestImage image(2, 3, 2);
+  const FilterRect rect{0, 0, 2, 3};
+  RecordingFilter filter;
+  ProgressRecord silent{nullptr, nullptr, 0};
+  filter.Execute(0, image.data(), image.data(), 0, &rect, 0, 2, 0, &silent);
+  EXPECT_EQ(silent.lastPercent, 0);
+  filter.Execute(0, image.data(), image.data(), 0, &rect, 0, 2, 0, nullptr);
+  EXPECT_EQ(filter.visits.size(), 12u);
+}
+
+}  // namespace
+}  // namespace veilmere

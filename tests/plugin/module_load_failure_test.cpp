@@ -1,0 +1,40 @@
+// A module whose filter list cannot be built must not be offered to the host. This loads a
+// build of the module whose storage for one chosen row of the creation table fails.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/module_loader.h"
+
+namespace veilmere::test {
+namespace {
+
+constexpr char kFailRow[] = "VEILMERE_TEST_FAIL_ROW";
+constexpr int kRows = VEILMERE_FILTER_COUNT;
+
+std::unique_ptr<LoadedModule> LoadFailing() {
+  return LoadedModule::Load(LoaderPath(VEILMERE_FAILING_MODULE_PATH));
+}
+
+TEST(ModuleLoadFailure, NoStorageForAnyOneRowRefusesTheModuleThenALaterLoadSucceeds) {
+  for (int row = 0; row < kRows; ++row) {
+    SetEnvironment(kFailRow, std::to_string(row).c_str());
+    auto module = LoadFailing();
+#if defined(_WIN32)
+    // The entry routine's false makes LoadLibrary refuse the module.
+    EXPECT_EQ(module, nullptr) << "row " << row;
+#else
+    // A shared library cannot refuse its own load: it offers no filter instead.
+    ASSERT_NE(module, nullptr) << LoadedModule::LastError();
+    EXPECT_EQ(module->FilterCount()(), 0) << "row " << row;
+#endif
+  }
+  SetEnvironment(kFailRow, nullptr);
+  auto module = LoadFailing();
+  ASSERT_NE(module, nullptr) << LoadedModule::LastError();
+  EXPECT_EQ(module->FilterCount()(), kRows);
+}
+
+}  // namespace
+}  // namespace veilmere::test

@@ -1,0 +1,205 @@
+// The built module seen from outside, as a host sees it: loaded by path, every export looked
+// up by name and called through a pointer of its exact prototype and calling convention.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/expected_rules.h"
+#include "tests/support/labels.h"
+#include "tests/support/module_loader.h"
+#include "tests/support/progress_log.h"
+#include "tests/support/test_image.h"
+
+namespace veilmere::test {
+namespace {
+
+constexpr unsigned char kFill = 0xAA;  // what a buffer holds before a call
+
+class ModuleTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    module_ = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH)).release();
+    ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
+  }
+  static void TearDownTestSuite() {
+    delete module_;
+    module_ = nullptr;
+  }
+  void SetUp() override { ASSERT_NE(module_, nullptr); }
+
+  static std::int32_t Count() { return module_->FilterCount()(); }
+
+  // Category and name of filter `index`, read with ample buffers.
+  static std::pair<std::string, std::string> Labels(std::int32_t index) {
+    char category[256], name[256];
+    module_->GetName()(index, category, sizeof category, name, sizeof name);
+    return {category, name};
+  }
+
+  static LoadedModule* module_;
+};
+LoadedModule* ModuleTest::module_ = nullptr;
+
+TEST_F(ModuleTest, EveryExportIsFoundUnderEachOfItsNames) {
+  const char* const kPlain[] = {"QF_GetPluginInfo", "QFF_FilterCount", "QFF_GetName",
+                                "QFF_Execute", "QFF_Setup"};
+  for (const char* name : kPlain) EXPECT_NE(module_->Symbol(name), nullptr) << name;
+#if defined(_WIN32)
+  const char* const kDecorated[] = {"_QF_GetPluginInfo@8", "_QFF_FilterCount@0",
+                                    "_QFF_GetName@20", "_QFF_Execute@44", "_QFF_Setup@20"};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_NE(module_->Symbol(kDecorated[i]), nullptr) << kDecorated[i];
+    EXPECT_EQ(module_->Symbol(kDecorated[i]), module_->Symbol(kPlain[i])) << kDecorated[i];
+  }
+  // Called through the decorated name too: the callee pops its 44 bytes of arguments.
+  const auto execute = module_->Function<ExecuteFn>("_QFF_Execute@44");
+  ProgressLog log;
+  EXPECT_EQ(execute(0, 0, nullptr, nullptr, 0, nullptr, 0, 0, 0, &RecordProgress, &log), 1100);
+  EXPECT_EQ(module_->Function<FilterCountFn>("_QFF_FilterCount@0")(), Count());
+#endif
+}
+
+TEST_F(ModuleTest, ListsTheFiltersWithTheirLabelsByteForByte) {
+  const auto& expected = ExpectedFilterLabels();
+  ASSERT_EQ(Count(), static_cast<std::int32_t>(expected.size()));
+  for (std::int32_t i = 0; i < Count(); ++i) {
+    const auto [category, name] = Labels(i);
+    EXPECT_EQ(category.size(), kCategory.cp932Bytes);
+    EXPECT_EQ(Cp932ToUtf8(category), kCategory.english + "|" + kCategory.japanese);
+    EXPECT_EQ(name.size(), expected[i].cp932Bytes) << i;
+    EXPECT_EQ(Cp932ToUtf8(name), expected[i].english + "|" + expected[i].japanese) << i;
+  }
+}
+
+// Checks one copy made with `length` against the strncpy rule for `text`, in a buffer of
+// `length` + 8 bytes that held kFill before.
+void ExpectStrncpyRule(const std::vector<unsigned char>& buffer, const std::string& text,
+                       std::size_t length) {
+  for (std::size_t i = 0; i < buffer.size(); ++i) {
+    const unsigned char want = i >= length                ? kFill
+                               : i < text.size()          ? static_cast<unsigned char>(text[i])
+                                                          : 0;
+    ASSERT_EQ(buffer[i], want) << "byte " << i << " of a copy of length " << length;
+  }
+}
+
+TEST_F(ModuleTest, LabelCopiesFollowTheStrncpyRule) {
+  for (std::int32_t i = 0; i < Count(); ++i) {
+    const auto [category, name] = Labels(i);
+    for (const std::size_t delta : {0, 1, 5}) {
+      for (const bool shorter : {true, false}) {
+        const std::size_t categoryLength = shorter ? category.size() - delta : category.size() + delta;
+        const std::size_t nameLength = shorter ? name.size() - delta : name.size() + delta;
+        std::vector<unsigned char> categoryBuffer(categoryLength + 8, kFill);
+        std::vector<unsigned char> nameBuffer(nameLength + 8, kFill);
+        char* result = module_->GetName()(
+            i, reinterpret_cast<char*>(categoryBuffer.data()), std::uint32_t(categoryLength),
+            reinterpret_cast<char*>(nameBuffer.data()), std::uint32_t(nameLength));
+        EXPECT_EQ(result, reinterpret_cast<char*>(nameBuffer.data()));
+        ExpectStrncpyRule(categoryBuffer, category, categoryLength);
+        ExpectStrncpyRule(nameBuffer, name, nameLength);
+      }
+    }
+  }
+}
+
+TEST_F(ModuleTest, OutOfRangeIndexesGiveNulFilledBuffersAndSetupZero) {
+  for (const std::int32_t index : {Count(), Count() + 1, -1, INT_MIN, INT_MAX}) {
+    std::vector<unsigned char> category(40, kFill), name(40, kFill);
+    char* result = module_->GetName()(index, reinterpret_cast<char*>(category.data()), 32,
+                                      reinterpret_cast<char*>(name.data()), 24);
+    EXPECT_EQ(result, reinterpret_cast<char*>(name.data()));
+    ExpectStrncpyRule(category, "", 32);
+    ExpectStrncpyRule(name, "", 24);
+    EXPECT_EQ(module_->Setup()(index, 0, 0, 0, 0), 0) << index;
+  }
+  for (std::int32_t i = 0; i < Count(); ++i) EXPECT_EQ(module_->Setup()(i, 0, 3, 4, 5), 1) << i;
+}
+
+TEST_F(ModuleTest, InformationLineAndNullBuffers) {
+  std::vector<unsigned char> buffer(300, kFill);
+  EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(buffer.data()), 256), 1);
+  const std::string line(reinterpret_cast<const char*>(buffer.data()));
+  EXPECT_NE(line.find("veilmere"), std::string::npos) << line;
+  ExpectStrncpyRule(buffer, line, 256);
+
+  std::vector<unsigned char> untouched(8, kFill);
+  EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(untouched.data()), 0), 1);
+  ExpectStrncpyRule(untouched, line, 0);
+  std::vector<unsigned char> cut(8, kFill);
+  EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(cut.data()), 4), 1);
+  ExpectStrncpyRule(cut, line, 4);
+
+  // A null buffer with a length gets nothing written, and nothing fails.
+  EXPECT_EQ(module_->GetPluginInfo()(nullptr, 100), 1);
+  char name[8];
+  EXPECT_EQ(module_->GetName()(0, nullptr, 100, name, sizeof name), name);
+  EXPECT_EQ(module_->GetName()(0, name, sizeof name, nullptr, 100), nullptr);
+}
+
+TEST_F(ModuleTest, RunsAreBracketedByZeroAndHundred) {
+  test::TestImage image(4, 3, 4);
+  const FilterRect threeRows{0, 0, 4, 3};
+  const FilterRect empty{0, 2, 4, 2};
+  struct Case {
+    std::int32_t index;
+    const FilterRect* rect;
+    std::vector<std::int32_t> positions;
+  };
+  for (const Case& c : {Case{0, &threeRows, {0, 33, 66, 100}}, Case{Count() - 1, &threeRows, {0, 33, 66, 100}},
+                        Case{Count(), &threeRows, {0, 100}}, Case{-1, &threeRows, {0, 100}},
+                        Case{0, &empty, {0, 100}}, Case{0, nullptr, {0, 100}}}) {
+    ProgressLog log;
+    const std::int32_t result = module_->Execute()(c.index, 0, image.data(), image.data(), 0,
+                                                   c.rect, 0, 4, 0, &RecordProgress, &log);
+    EXPECT_EQ(log.Positions(), c.positions) << "index " << c.index;
+    EXPECT_EQ(result, 1100) << "the result of the host's last call comes back";
+    for (const auto& call : log.calls) {
+      EXPECT_EQ(call.maximum, 100);
+      EXPECT_EQ(call.user, &log);
+    }
+  }
+  EXPECT_EQ(module_->Execute()(0, 0, image.data(), image.data(), 0, &threeRows, 0, 4, 0,
+                               nullptr, nullptr),
+            0);
+}
+
+TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
+  const HostColours host;  // the alpha rules do not use host colours
+  const FilterRect rect{5, 4, 59, 44};
+  auto inside = [&](int x, int y) { return x >= 5 && x < 59 && y >= 4 && y < 44; };
+  for (std::int32_t index = 0; index < Count(); ++index) {
+    const std::string name = Labels(index).second;
+    const auto& rule = ExpectedRules().at(name.substr(0, name.find('|')));
+    TestImage source(64, 48, 70), destination(64, 48, 70);
+    source.FillRandom(7 * index + 1);
+    destination.FillRandom(7 * index + 2);
+    const auto sourceBefore = source.pixels;
+    const auto canary = destination.pixels;
+
+    ProgressLog log;
+    module_->Execute()(index, 0, source.data(), destination.data(), 0, &rect, 0, 70, 0,
+                       &RecordProgress, &log);
+    EXPECT_EQ(log.Positions(), ExpectedPositions(40));
+    EXPECT_EQ(source.pixels, sourceBefore) << name;
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 70; ++x)
+        ASSERT_EQ(destination.at(x, y), inside(x, y) ? rule(source.at(x, y), host)
+                                                     : canary[std::size_t(y) * 70 + x])
+            << name << " at x " << x << " y " << y;
+
+    module_->Execute()(index, 0, source.data(), source.data(), 0, &rect, 0, 70, 0, nullptr, nullptr);
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 70; ++x)
+        ASSERT_EQ(source.at(x, y), inside(x, y) ? destination.at(x, y)
+                                                : sourceBefore[std::size_t(y) * 70 + x])
+            << name << " in place at x " << x << " y " << y;
+  }
+}
+
+}  // namespace
+}  // namespace veilmere::test

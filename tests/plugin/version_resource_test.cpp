@@ -1,0 +1,82 @@
+// The module's version resource, read back the way Windows Explorer reads it.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/module_loader.h"
+
+namespace veilmere::test {
+namespace {
+
+class VersionResource : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string narrow = LoaderPath(VEILMERE_MODULE_PATH);
+    path_.assign(narrow.begin(), narrow.end());
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path_.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource in " << narrow;
+    data_.resize(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, size, data_.data()));
+  }
+
+  // The string `key` of the Japanese / UTF-16 table, or nullopt-like "<missing>".
+  std::wstring Value(const std::wstring& key) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring query = L"\\StringFileInfo\\041104b0\\" + key;
+    if (!VerQueryValueW(data_.data(), query.c_str(), &value, &length)) return L"<missing>";
+    return length == 0 ? std::wstring() : std::wstring(static_cast<const wchar_t*>(value));
+  }
+
+  std::wstring path_;
+  std::vector<unsigned char> data_;
+};
+
+TEST_F(VersionResource, CarriesEveryKeyOfTheJapaneseStringTable) {
+  EXPECT_EQ(Value(L"Comments"), L"This is plugin filter for Quillfen.");
+  EXPECT_EQ(Value(L"CompanyName"), L" ");
+  EXPECT_EQ(Value(L"FileDescription"), L"\u900F\u660E\u5EA6");  // 透明度
+  EXPECT_EQ(Value(L"FileVersion"), L"0, 5, 0, 0");
+  EXPECT_EQ(Value(L"InternalName"), L"veilmere");
+  const std::wstring copyright = Value(L"LegalCopyright");
+  EXPECT_NE(copyright, L"<missing>");
+  EXPECT_FALSE(copyright.empty());
+  EXPECT_EQ(Value(L"LegalTrademarks"), L"");
+  EXPECT_EQ(Value(L"PrivateBuild"), L"");
+  EXPECT_EQ(Value(L"SpecialBuild"), L"");
+  EXPECT_EQ(Value(L"OriginalFilename"), L"veilmere.qfi");
+  EXPECT_EQ(Value(L"ProductName"), L"  veilmere");
+  EXPECT_EQ(Value(L"ProductVersion"), L"0, 5, 0, 0");
+}
+
+TEST_F(VersionResource, FixedPartAndTranslation) {
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00000005u);  // 0.5
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000000u);  // .0.0
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00000005u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000000u);
+  EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
+  EXPECT_EQ(fixed->dwFileFlags, 0u);
+  EXPECT_EQ(fixed->dwFileOS, 0x40004u);  // VOS_NT_WINDOWS32
+  EXPECT_EQ(fixed->dwFileType, 2u);      // VFT_DLL
+  EXPECT_EQ(fixed->dwFileSubtype, 0u);
+
+  WORD* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(translation[0], 0x0411);
+  EXPECT_EQ(translation[1], 1200);
+}
+
+}  // namespace
+}  // namespace veilmere::test

@@ -1,0 +1,51 @@
+#pragma once
+// Plain, independent statements of what each filter must make of one source pixel, keyed by
+// the filter's English label, for checking the module from outside.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "filters/pixel.h"
+
+namespace veilmere::test {
+
+// The host colours a run of the colour filters depends on (as the host answered them).
+struct HostColours {
+  Pixel drawing{};
+  Pixel background{};
+};
+
+using ExpectedRule = std::function<Pixel(Pixel source, const HostColours& host)>;
+
+inline int ExpectedLuma(Pixel p) { return (77 * p.r + 150 * p.g + 29 * p.b) / 256; }
+
+inline Pixel WithAlpha(Pixel p, int alpha) {
+  p.a = static_cast<std::uint8_t>(alpha);
+  return p;
+}
+
+// English label -> rule.
+inline const std::map<std::string, ExpectedRule>& ExpectedRules() {
+  static const std::map<std::string, ExpectedRule> rules = {
+      {"Transparentize", [](Pixel s, const HostColours&) { return WithAlpha(s, 0); }},
+      {"Transparentize at Brightness",
+       [](Pixel s, const HostColours&) { return WithAlpha(s, 255 - ExpectedLuma(s)); }},
+      {"Transparentize at Darkness",
+       [](Pixel s, const HostColours&) { return WithAlpha(s, ExpectedLuma(s)); }},
+      {"Transparentize White Pixels",
+       [](Pixel s, const HostColours&) {
+         return (s.r == 255 && s.g == 255 && s.b == 255) ? WithAlpha(s, 0) : s;
+       }},
+      {"Transparentize Black Pixels",
+       [](Pixel s, const HostColours&) {
+         return (s.r == 0 && s.g == 0 && s.b == 0) ? WithAlpha(s, 0) : s;
+       }},
+      {"Opacify", [](Pixel s, const HostColours&) { return WithAlpha(s, 255); }},
+      {"Invert Transparency", [](Pixel s, const HostColours&) { return WithAlpha(s, 255 - s.a); }},
+  };
+  return rules;
+}
+
+}  // namespace veilmere::test
