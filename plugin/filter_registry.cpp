@@ -3,6 +3,7 @@
 #include <new>
 
 #include "filters/alpha_filters.h"
+#include "filters/colour_filters.h"
 #include "plugin/filter_storage.h"
 
 namespace veilmere {
@@ -22,15 +23,19 @@ Filter* Create(std::size_t row) noexcept {
   }
 }
 
-// Row i is the filter the host knows as index i.
+// Row i is the filter the host knows as index i. The colour filters ask the host for their
+// colour as they are created, so the host sees the queries in row order: 1, 3, 1.
 constexpr FilterFactory kCreationTable[] = {
-    &Create<TransparentizeFilter>,
-    &Create<BrightnessToTransparencyFilter>,
-    &Create<DarknessToTransparencyFilter>,
-    &Create<WhiteToTransparentFilter>,
-    &Create<BlackToTransparentFilter>,
-    &Create<OpacifyFilter>,
-    &Create<InvertTransparencyFilter>,
+    &Create<TransparentizeFilter>,               // 0
+    &Create<FillWithDrawingColourFilter>,        // 1
+    &Create<FillWithBackgroundColourFilter>,     // 2
+    &Create<BrightnessToTransparencyFilter>,     // 3
+    &Create<DarknessToTransparencyFilter>,       // 4
+    &Create<WhiteToTransparentFilter>,           // 5
+    &Create<BlackToTransparentFilter>,           // 6
+    &Create<DrawingColourToTransparentFilter>,   // 7
+    &Create<OpacifyFilter>,                      // 8
+    &Create<InvertTransparencyFilter>,           // 9
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/expected_rules.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/labels.h"
 #include "tests/support/module_loader.h"
 #include "tests/support/progress_log.h"
@@ -22,7 +23,9 @@ constexpr unsigned char kFill = 0xAA;  // what a buffer holds before a call
 class ModuleTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
+    TheFakeHost() = FakeHost{};
     module_ = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH)).release();
+    queriesWhileLoading_ = TheFakeHost().queries;
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {
@@ -40,9 +43,44 @@ class ModuleTest : public testing::Test {
     return {category, name};
   }
 
+  static HostColours Colours() { return {TheFakeHost().drawing, TheFakeHost().background}; }
+
   static LoadedModule* module_;
+  static std::vector<QueryCall> queriesWhileLoading_;
 };
 LoadedModule* ModuleTest::module_ = nullptr;
+std::vector<QueryCall> ModuleTest::queriesWhileLoading_;
+
+TEST_F(ModuleTest, LoadingAsksTheHostForItsColoursThreeTimesAndNothingElseDoes) {
+  ASSERT_EQ(queriesWhileLoading_.size(), 3u);
+  EXPECT_EQ(queriesWhileLoading_[0].id, 1);
+  EXPECT_EQ(queriesWhileLoading_[1].id, 3);
+  EXPECT_EQ(queriesWhileLoading_[2].id, 1);
+  for (const QueryCall& call : queriesWhileLoading_) EXPECT_NE(call.answer, nullptr);
+
+  TestImage image(8, 8, 8);
+  const FilterRect rect{0, 0, 8, 8};
+  for (std::int32_t i = 0; i < Count(); ++i) {
+    module_->Execute()(i, 0, image.data(), image.data(), 0, &rect, 0, 8, 0, nullptr, nullptr);
+    module_->Setup()(i, 0, 0, 0, 0);
+    Labels(i);
+  }
+  EXPECT_EQ(TheFakeHost().queries.size(), 3u);
+}
+
+TEST_F(ModuleTest, ColourFiltersUseTheColoursTheHostAnswered) {
+  // The fake host answers drawing (10, 20, 30, 40) and background (200, 150, 100, 50).
+  const Pixel sources[] = {{10, 20, 30, 255}, {10, 20, 31, 255}, {10, 20, 30, 7}, {0, 0, 0, 0}};
+  const auto run = [&](std::int32_t index) {
+    std::vector<Pixel> row(std::begin(sources), std::end(sources));
+    const FilterRect rect{0, 0, 4, 1};
+    module_->Execute()(index, 0, row.data(), row.data(), 0, &rect, 0, 4, 0, nullptr, nullptr);
+    return row;
+  };
+  EXPECT_EQ(run(1), std::vector<Pixel>(4, Pixel{10, 20, 30, 0}));
+  EXPECT_EQ(run(2), std::vector<Pixel>(4, Pixel{200, 150, 100, 0}));
+  EXPECT_EQ(run(7), (std::vector<Pixel>{{10, 20, 30, 0}, {10, 20, 31, 255}, {10, 20, 30, 0}, {0, 0, 0, 0}}));
+}
 
 TEST_F(ModuleTest, EveryExportIsFoundUnderEachOfItsNames) {
   const char* const kPlain[] = {"QF_GetPluginInfo", "QFF_FilterCount", "QFF_GetName",
@@ -169,7 +207,7 @@ TEST_F(ModuleTest, RunsAreBracketedByZeroAndHundred) {
 }
 
 TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
-  const HostColours host;  // the alpha rules do not use host colours
+  const HostColours host = Colours();
   const FilterRect rect{5, 4, 59, 44};
   auto inside = [&](int x, int y) { return x >= 5 && x < 59 && y >= 4 && y < 44; };
   for (std::int32_t index = 0; index < Count(); ++index) {
@@ -177,6 +215,9 @@ TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
     const auto& rule = ExpectedRules().at(name.substr(0, name.find('|')));
     TestImage source(64, 48, 70), destination(64, 48, 70);
     source.FillRandom(7 * index + 1);
+    for (std::size_t i = 0; i < source.pixels.size(); i += 7) {  // some in the drawing colour
+      source.pixels[i] = WithAlpha(host.drawing, source.pixels[i].a);
+    }
     destination.FillRandom(7 * index + 2);
     const auto sourceBefore = source.pixels;
     const auto canary = destination.pixels;

@@ -44,6 +44,15 @@ inline const std::map<std::string, ExpectedRule>& ExpectedRules() {
        }},
       {"Opacify", [](Pixel s, const HostColours&) { return WithAlpha(s, 255); }},
       {"Invert Transparency", [](Pixel s, const HostColours&) { return WithAlpha(s, 255 - s.a); }},
+      {"Transparentize(Fill with FGC)",
+       [](Pixel, const HostColours& host) { return WithAlpha(host.drawing, 0); }},
+      {"Transparentize(Fill with BGC)",
+       [](Pixel, const HostColours& host) { return WithAlpha(host.background, 0); }},
+      {"Transpparentize FGC Pixels",
+       [](Pixel s, const HostColours& host) {
+         const Pixel& c = host.drawing;
+         return (s.r == c.r && s.g == c.g && s.b == c.b) ? WithAlpha(s, 0) : s;
+       }},
   };
   return rules;
 }

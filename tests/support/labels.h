@@ -20,10 +20,13 @@ inline const ExpectedLabel kCategory{"Transparency", "透明度", 19};
 inline const std::vector<ExpectedLabel>& ExpectedFilterLabels() {
   static const std::vector<ExpectedLabel> labels = {
       {"Transparentize", "透明化", 21},
+      {"Transparentize(Fill with FGC)", "透明化(描画色で塗りつぶす)", 56},
+      {"Transparentize(Fill with BGC)", "透明化(背景色で塗りつぶす)", 56},
       {"Transparentize at Brightness", "明るさに応じて透明化", 49},
       {"Transparentize at Darkness", "暗さに応じて透明化", 45},
       {"Transparentize White Pixels", "白を透明化", 38},
       {"Transparentize Black Pixels", "黒を透明化", 38},
+      {"Transpparentize FGC Pixels", "描画色を透明化", 41},
       {"Opacify", "不透明化", 16},
       {"Invert Transparency", "透明度反転", 30},
   };

@@ -1,0 +1,88 @@
+// The host-colour filters and the colour query, in a test program that exports the host's
+// QFF_QueryClientInfo from its own executable.
+
+#include "filters/colour_filters.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/colour_query.h"
+#include "tests/support/expected_rules.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/test_image.h"
+
+namespace veilmere {
+namespace {
+
+using test::TheFakeHost;
+
+Pixel Bgra(int b, int g, int r, int a) {
+  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
+}
+
+std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
+  const FilterRect rect{0, 0, static_cast<std::int32_t>(pixels.size()), 1};
+  filter.Execute(0, pixels.data(), pixels.data(), 0, &rect, 0,
+                 static_cast<std::int32_t>(pixels.size()), 0, nullptr);
+  return pixels;
+}
+
+class ColourFilters : public testing::Test {
+ protected:
+  void SetUp() override {
+    TheFakeHost() = test::FakeHost{};  // drawing (10, 20, 30, 40), background (200, 150, 100, 50)
+  }
+};
+
+TEST_F(ColourFilters, TheQueryReachesTheHostOnceAndReturnsItsResult) {
+  Pixel answer{1, 2, 3, 4};
+  TheFakeHost().result = -5;
+  EXPECT_EQ(HostColourQuery(kBackgroundColour, &answer), -5);
+  EXPECT_EQ(answer, Bgra(200, 150, 100, 50));
+  ASSERT_EQ(TheFakeHost().queries.size(), 1u);
+  EXPECT_EQ(TheFakeHost().queries[0].id, kBackgroundColour);
+  EXPECT_EQ(TheFakeHost().queries[0].answer, &answer);
+}
+
+TEST_F(ColourFilters, EachAsksOnceWhenBuiltAndNeverWhenRun) {
+  FillWithDrawingColourFilter fillDrawing;
+  FillWithBackgroundColourFilter fillBackground;
+  DrawingColourToTransparentFilter drawingToTransparent;
+  ASSERT_EQ(TheFakeHost().queries.size(), 3u);
+  EXPECT_EQ(TheFakeHost().queries[0].id, kDrawingColour);
+  EXPECT_EQ(TheFakeHost().queries[1].id, kBackgroundColour);
+  EXPECT_EQ(TheFakeHost().queries[2].id, kDrawingColour);
+
+  // A colour the user picks later does not reach a filter already built.
+  TheFakeHost().drawing = Bgra(1, 1, 1, 1);
+  const std::vector<Pixel> any = {Bgra(0, 0, 0, 0), Bgra(255, 255, 255, 255), Bgra(10, 20, 30, 255)};
+  EXPECT_EQ(RunRow(fillDrawing, any), std::vector<Pixel>(3, Bgra(10, 20, 30, 0)));
+  EXPECT_EQ(RunRow(fillBackground, any), std::vector<Pixel>(3, Bgra(200, 150, 100, 0)));
+  EXPECT_EQ(RunRow(drawingToTransparent, {Bgra(10, 20, 30, 255), Bgra(10, 20, 31, 255),
+                                          Bgra(10, 20, 30, 7), Bgra(11, 20, 30, 0)}),
+            (std::vector<Pixel>{Bgra(10, 20, 30, 0), Bgra(10, 20, 31, 255), Bgra(10, 20, 30, 0),
+                                Bgra(11, 20, 30, 0)}));
+  EXPECT_EQ(TheFakeHost().queries.size(), 3u);
+}
+
+TEST_F(ColourFilters, MatchThePlainRulesOnEdgeValuesWithAnEdgeDrawingColour) {
+  TheFakeHost().drawing = Bgra(255, 0, 128, 3);
+  TheFakeHost().background = Bgra(0, 255, 1, 254);
+  const test::HostColours host{TheFakeHost().drawing, TheFakeHost().background};
+  FillWithDrawingColourFilter fillDrawing;
+  FillWithBackgroundColourFilter fillBackground;
+  DrawingColourToTransparentFilter drawingToTransparent;
+  const auto edges = test::EdgePixels();
+  for (const Filter* filter :
+       std::vector<const Filter*>{&fillDrawing, &fillBackground, &drawingToTransparent}) {
+    const std::string name = filter->Name();
+    const auto& rule = test::ExpectedRules().at(name.substr(0, name.find('|')));
+    const auto result = RunRow(const_cast<Filter&>(*filter), edges);
+    for (std::size_t i = 0; i < edges.size(); ++i)
+      ASSERT_EQ(result[i], rule(edges[i], host)) << name << " on " << edges[i];
+  }
+}
+
+}  // namespace
+}  // namespace veilmere

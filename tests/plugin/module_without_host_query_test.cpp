@@ -1,0 +1,55 @@
+// A host that does not export QFF_QueryClientInfo: the module still loads and offers every
+// filter, and the colour filters work with their defined colour, all zero bytes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/colour_query.h"
+#include "tests/support/expected_rules.h"
+#include "tests/support/labels.h"
+#include "tests/support/module_loader.h"
+#include "tests/support/test_image.h"
+
+namespace veilmere::test {
+namespace {
+
+TEST(HostWithoutColourQuery, TheQueryAnswersZeroAndLeavesTheAnswerAlone) {
+  Pixel answer{1, 2, 3, 4};
+  EXPECT_EQ(HostColourQuery(kDrawingColour, &answer), 0);
+  EXPECT_EQ(answer, (Pixel{1, 2, 3, 4}));
+}
+
+TEST(HostWithoutColourQuery, TheModuleLoadsAndEveryFilterRunsWithZeroColours) {
+  auto module = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH));
+  ASSERT_NE(module, nullptr) << LoadedModule::LastError();
+  const std::int32_t count = module->FilterCount()();
+  ASSERT_EQ(count, static_cast<std::int32_t>(ExpectedFilterLabels().size()));
+
+  const HostColours zero;  // the colour a filter holds when the host does not answer
+  const FilterRect rect{1, 1, 15, 11};
+  for (std::int32_t index = 0; index < count; ++index) {
+    char category[64], name[64];
+    module->GetName()(index, category, sizeof category, name, sizeof name);
+    const std::string label = name;
+    const auto& rule = ExpectedRules().at(label.substr(0, label.find('|')));
+
+    TestImage source(16, 12, 16), destination(16, 12, 16);
+    source.FillRandom(index + 5);
+    source.at(2, 2) = Pixel{0, 0, 0, 200};  // matches the zero drawing colour
+    destination.FillRandom(index + 6);
+    const auto canary = destination.pixels;
+    module->Execute()(index, 0, source.data(), destination.data(), 0, &rect, 0, 16, 0, nullptr,
+                      nullptr);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 16; ++x) {
+        const bool inside = x >= 1 && x < 15 && y >= 1 && y < 11;
+        ASSERT_EQ(destination.at(x, y),
+                  inside ? rule(source.at(x, y), zero) : canary[std::size_t(y) * 16 + x])
+            << label << " at x " << x << " y " << y;
+      }
+  }
+}
+
+}  // namespace
+}  // namespace veilmere::test
