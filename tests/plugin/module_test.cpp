@@ -98,6 +98,12 @@ TEST_F(ModuleTest, EveryExportIsFoundUnderEachOfItsNames) {
   ProgressLog log;
   EXPECT_EQ(execute(0, 0, nullptr, nullptr, 0, nullptr, 0, 0, 0, &RecordProgress, &log), 1100);
   EXPECT_EQ(module_->Function<FilterCountFn>("_QFF_FilterCount@0")(), Count());
+  char info[8], category[8], name[8];
+  EXPECT_EQ(module_->Function<GetPluginInfoFn>("_QF_GetPluginInfo@8")(info, sizeof info), 1);
+  EXPECT_EQ(module_->Function<GetNameFn>("_QFF_GetName@20")(0, category, sizeof category, name,
+                                                            sizeof name),
+            name);
+  EXPECT_EQ(module_->Function<SetupFn>("_QFF_Setup@20")(0, 0, 0, 0, 0), 1);
 #endif
 }
 
