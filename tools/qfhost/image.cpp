@@ -1,5 +1,6 @@
 #include "tools/qfhost/image.h"
 
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -11,6 +12,54 @@ namespace veilmere::qfhost {
 namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Text from a file or a decoder, made safe for a terminal: anything but printable ASCII
+// becomes '?'.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (c < 0x20 || c > 0x7E) c = '?';
+  }
+  return text;
+}
+
+std::uint32_t Big32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// The CRC-32 PNG puts after each chunk (polynomial 0xEDB88320, reflected), over the chunk's
+// type and data.
+std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size) {
+  static const auto table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+// The decoder reads no chunk CRC, so a damaged byte in the pixel data would decode to wrong
+// pixels without a word: every whole chunk up to IEND is checked here first. A file cut
+// inside a chunk is left to the decoder, which refuses it.
+void CheckChunkCrcs(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+  std::size_t at = sizeof kPngSignature;
+  while (bytes.size() - at >= 12) {
+    const std::uint32_t length = Big32(&bytes[at]);
+    if (length > bytes.size() - at - 12) return;
+    const std::uint8_t* type = &bytes[at + 4];
+    if (Crc32(type, std::size_t{length} + 4) != Big32(type + 4 + length)) {
+      throw RunError("'" + name + "' is a damaged PNG file (CRC error in its " +
+                     Printable(std::string(type, type + 4)) + " chunk)");
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) return;
+    at += std::size_t{length} + 12;
+  }
+}
 
 }  // namespace
 
@@ -37,12 +86,13 @@ Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name)
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
     throw RunError("'" + name + "' is too large to decode");
   }
+  CheckChunkCrcs(bytes, name);
   int width = 0;
   int height = 0;
   std::string reason;
   DecodedRgba rgba = DecodePngRgba(bytes.data(), static_cast<int>(bytes.size()), &width,
                                    &height, &reason);
-  if (!rgba) throw RunError("'" + name + "' is a damaged PNG file (" + reason + ")");
+  if (!rgba) throw RunError("'" + name + "' is a damaged PNG file (" + Printable(reason) + ")");
   Image image(width, height);
   RgbaToPixels(rgba.get(), image.pixels.size(), image.pixels.data());
   return image;

@@ -32,7 +32,8 @@ void PixelsToRgba(const Pixel* pixels, std::size_t count, std::uint8_t* rgba);
 
 // Decodes a PNG file's bytes, of any PNG colour type and bit depth, into 8-bit RGBA (alpha
 // 255 where the file has none). `name` is the file's name for messages. Throws RunError when
-// the bytes are not a PNG file or are a damaged one.
+// the bytes are not a PNG file or are a damaged one (a chunk's CRC does not match, or the
+// decoder refuses it).
 Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
 // An 8-bit RGBA PNG file of `image`. Throws RunError when the image is empty or too large for

@@ -216,6 +216,34 @@ TEST(Png, RefusesEveryCutOfAValidFile) {
   }
 }
 
+std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
+  try {
+    DecodePng(bytes, "x.png");
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "decoded";
+}
+
+TEST(Png, RefusesAChunkWhoseCrcIsWrongAndKeepsMessagesPrintable) {
+  std::vector<std::uint8_t> file = EncodePng(RandomImage(4, 4, 5));
+  const std::string text(file.begin(), file.end());
+  const std::size_t idat = text.find("IDAT");
+  ASSERT_NE(idat, std::string::npos);
+  file[idat + 6] ^= 0x01;  // one bit of the compressed pixels
+  EXPECT_EQ(DecodeError(file), "'x.png' is a damaged PNG file (CRC error in its IDAT chunk)");
+  file[idat + 6] ^= 0x01;
+  file[idat - 2] ^= 0x40;  // IDAT's length: the CRC is then read from elsewhere
+  EXPECT_NE(DecodeError(file), "decoded");
+
+  // A critical chunk the decoder does not know, named by a byte beyond ASCII: the decoder's
+  // reason quotes the name, and the message shows it safely.
+  const std::string odd = DecodeError(
+      PngBuilder(1, 1, 8, 6).Chunk("\xC9" "DAT", {1, 2, 3}).Finish({0, 1, 2, 3, 4}));
+  EXPECT_NE(odd.find("?DAT"), std::string::npos) << odd;
+  for (const char c : odd) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << odd;
+}
+
 TEST(Png, RefusesToEncodeEmptyOrOversizedImages) {
   EXPECT_THROW(EncodePng(Image()), RunError);
   Image huge;  // its size alone is checked, before any pixel is read
