@@ -58,7 +58,8 @@ GalleryLayout PlanGallery(std::int32_t cells, std::int32_t imageWidth, std::int3
   const std::int64_t height = layout.rows * (cellHeight + kMargin) + kMargin;
   if (width * height > kMaxGalleryPixels) {
     throw RunError("the gallery would be " + std::to_string(width) + "x" + std::to_string(height) +
-                   " pixels, more than qfhost makes; use a smaller image or scale");
+                   " pixels, more than the " + std::to_string(kMaxGalleryPixels) +
+                   " qfhost makes; use a smaller image or --scale");
   }
   layout.cellWidth = static_cast<std::int32_t>(cellWidth);
   layout.cellHeight = static_cast<std::int32_t>(cellHeight);

@@ -82,6 +82,22 @@ TEST(FilterModule, RunsEachFilterOverTheRectangleWithTheHostsColours) {
   SetHostColours(kDefaultDrawingColour, kDefaultBackgroundColour);
 }
 
+TEST(HostColours, AnswerIds1And3InPixelOrderAndNothingElse) {
+  SetHostColours(Pixel{1, 2, 3, 4}, Pixel{5, 6, 7, 8});
+  Pixel answer{9, 9, 9, 9};
+  EXPECT_EQ(AnswerClientInfo(1, &answer), 1);
+  EXPECT_EQ(answer, (Pixel{1, 2, 3, 4}));
+  EXPECT_EQ(AnswerClientInfo(3, &answer), 1);
+  EXPECT_EQ(answer, (Pixel{5, 6, 7, 8}));
+  for (const std::int32_t id : {0, 2, 4, -1}) {
+    Pixel untouched{9, 9, 9, 9};
+    EXPECT_EQ(AnswerClientInfo(id, &untouched), 0) << id;
+    EXPECT_EQ(untouched, (Pixel{9, 9, 9, 9})) << id;
+  }
+  EXPECT_EQ(AnswerClientInfo(1, nullptr), 0);
+  SetHostColours(kDefaultDrawingColour, kDefaultBackgroundColour);
+}
+
 TEST(FilterModule, RefusesToRunOutsideTheImages) {
   const FilterModule module(VEILMERE_MODULE_PATH);
   Image source(4, 4), destination(4, 4), small(3, 4);
