@@ -1,0 +1,236 @@
+// qfhost's commands run in-process as main runs them: what they print, the files they write,
+// and the one-line error and exit status of every kind of bad input.
+
+#include "tools/qfhost/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "tests/support/expected_rules.h"
+#include "tests/support/labels.h"
+#include "tests/support/test_image.h"
+#include "tools/qfhost/gallery.h"
+#include "tools/qfhost/image.h"
+
+namespace veilmere::qfhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kModule[] = VEILMERE_MODULE_PATH;
+constexpr char kSample[] = QFHOST_TEST_DATA "/sample.png";
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result RunQfhost(const std::vector<std::string>& args, bool terminal = false) {
+  std::ostringstream out, err;
+  const int status = Run(args, Console{out, err, terminal});
+  return {status, out.str(), err.str()};
+}
+
+fs::path Scratch(const std::string& name) {
+  const fs::path dir = fs::path("qfhost_test_scratch") / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+bool IsOneErrorLine(const std::string& text) {
+  return text.rfind("qfhost: ", 0) == 0 && text.size() > 9 && text.back() == '\n' &&
+         text.find('\n') == text.size() - 1;
+}
+
+TEST(Commands, HelpAndVersionGoToStdout) {
+  const Result help = RunQfhost({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  const Result applyHelp = RunQfhost({"apply", "--help"});
+  EXPECT_EQ(applyHelp.status, 0);
+  EXPECT_EQ(applyHelp.out.rfind("Usage: qfhost apply", 0), 0u);
+  const Result version = RunQfhost({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "qfhost 0.5.0\n");
+}
+
+TEST(Commands, UsageErrorsAreOneLineWithAPointerToHelpAndStatus2) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"apply"}, {"apply", kModule, "0", kSample, "o.png", "--fg", "#12"},
+           {"apply", kModule, "0", kSample, "o.png", "--rect", "1,2,3"},
+           {"list", kModule, "--bogus"}}) {
+    const Result result = RunQfhost(args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(IsOneErrorLine(result.err)) << result.err;
+    EXPECT_NE(result.err.find("(see 'qfhost --help')"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+}
+
+TEST(Commands, ListPrintsTheInformationLineThenIndexCategoryAndName) {
+  const Result result = RunQfhost({"list", kModule});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  std::string expected = "veilmere 0.5 - Copyright (C) 2026 the veilmere developers\n";
+  const auto& labels = test::ExpectedFilterLabels();
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    expected += std::to_string(i) + "\tTransparency|透明度\t" + labels[i].english + "|" +
+                labels[i].japanese + "\n";
+  }
+  EXPECT_EQ(result.out, expected);
+}
+
+TEST(Commands, ApplyRunsTheNamedFilterOverTheRectangleWithTheGivenColours) {
+  const fs::path dir = Scratch("apply");
+  const Image sample = ReadPng(kSample);
+  const test::HostColours colours{Pixel{0x30, 0x20, 0x10, 0xFF}, Pixel{6, 5, 4, 7}};
+  const auto& labels = test::ExpectedFilterLabels();
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    // By index, English name and Japanese name in turn.
+    const std::string filter = i % 3 == 0 ? std::to_string(i) : i % 3 == 1 ? labels[i].english
+                                                                            : labels[i].japanese;
+    const std::string out = (dir / ("out" + std::to_string(i) + ".png")).string();
+    const Result result = RunQfhost({"apply", kModule, filter, kSample, out, "--rect",
+                                     "5,3,60,40", "--fg", "#102030", "--bg=4,5,6,7", "--quiet"},
+                                    true);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+
+    const Image image = ReadPng(out);
+    ASSERT_EQ(image.width, sample.width);
+    ASSERT_EQ(image.height, sample.height);
+    const auto& rule = test::ExpectedRules().at(labels[i].english);
+    for (std::int32_t y = 0; y < image.height; ++y) {
+      for (std::int32_t x = 0; x < image.width; ++x) {
+        const bool inside = x >= 5 && x < 60 && y >= 3 && y < 40;
+        const Pixel want = inside ? rule(sample.at(x, y), colours) : sample.at(x, y);
+        ASSERT_EQ(image.at(x, y), want) << filter << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+// The golden images the end-to-end test holds qfhost's output to are themselves each filter's
+// rule applied to the sample, at qfhost's default colours.
+TEST(Commands, TheGoldenImagesAreEachRuleAppliedToTheSample) {
+  const Image sample = ReadPng(kSample);
+  const test::HostColours defaults{Pixel{0, 0, 0, 255}, Pixel{255, 255, 255, 255}};
+  const auto& labels = test::ExpectedFilterLabels();
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    std::string slug;
+    for (const char c : labels[i].english) {
+      if (std::isalnum(static_cast<unsigned char>(c))) {
+        slug += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      } else if (!slug.empty() && slug.back() != '-') {
+        slug += '-';
+      }
+    }
+    if (slug.back() == '-') slug.pop_back();
+    const std::string prefix = (i < 10 ? "0" : "") + std::to_string(i) + "-";
+    const Image golden = ReadPng(QFHOST_TEST_DATA "/golden/" + prefix + slug + ".png");
+    ASSERT_EQ(golden.width, sample.width);
+    ASSERT_EQ(golden.height, sample.height);
+    const auto& rule = test::ExpectedRules().at(labels[i].english);
+    for (std::size_t p = 0; p < sample.pixels.size(); ++p) {
+      ASSERT_EQ(golden.pixels[p], rule(sample.pixels[p], defaults)) << slug << " pixel " << p;
+    }
+  }
+}
+
+TEST(Commands, GalleryShowsTheInputThenEachFilterInListOrder) {
+  const fs::path dir = Scratch("gallery");
+  const std::string out = (dir / "gallery.png").string();
+  const Result result = RunQfhost({"gallery", kModule, kSample, out, "--scale", "2"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out + result.err, "");
+
+  const Image sample = ReadPng(kSample);
+  const auto& labels = test::ExpectedFilterLabels();
+  std::int32_t labelWidth = LabelWidth("input");
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    labelWidth = std::max(labelWidth, LabelWidth(std::to_string(i) + " " + labels[i].english));
+  }
+  const GalleryLayout layout =
+      PlanGallery(static_cast<std::int32_t>(labels.size()) + 1, 64, 48, 2, labelWidth);
+  const Image gallery = ReadPng(out);
+  ASSERT_EQ(gallery.width, layout.width);
+  ASSERT_EQ(gallery.height, layout.height);
+  // qfhost's defaults: opaque black drawing colour, opaque white background.
+  const test::HostColours defaults{Pixel{0, 0, 0, 255}, Pixel{255, 255, 255, 255}};
+  for (std::int32_t cell = 0; cell <= static_cast<std::int32_t>(labels.size()); ++cell) {
+    const Point origin = layout.ImageOrigin(cell);
+    for (std::int32_t y = 0; y < 96; y += 5) {
+      for (std::int32_t x = 0; x < 128; x += 3) {
+        Pixel source = sample.at(x / 2, y / 2);
+        if (cell > 0) source = test::ExpectedRules().at(labels[cell - 1].english)(source, defaults);
+        ASSERT_EQ(gallery.at(origin.x + x, origin.y + y), Over(source, CheckerColour(x, y)))
+            << "cell " << cell << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(Commands, TheProgressBarGoesToATerminalOnlyAndNotWithQuiet) {
+  const fs::path dir = Scratch("progress");
+  const std::string out = (dir / "out.png").string();
+  const Result shown = RunQfhost({"apply", kModule, "Opacify", kSample, out}, true);
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_NE(shown.err.find("\rOpacify ["), std::string::npos);
+  EXPECT_NE(shown.err.find("] 100%"), std::string::npos);
+  EXPECT_EQ(shown.err.back(), '\r');  // rubbed out at the end
+  EXPECT_EQ(RunQfhost({"apply", kModule, "Opacify", kSample, out, "-q"}, true).err, "");
+  EXPECT_EQ(RunQfhost({"apply", kModule, "Opacify", kSample, out}, false).err, "");
+}
+
+TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
+  const fs::path dir = Scratch("bad");
+  std::ofstream(dir / "text.png") << "not a picture";
+  std::ofstream(dir / "existing.png") << "keep me";
+  const std::string out = (dir / "out.png").string();
+  const std::string existing = (dir / "existing.png").string();
+  const std::string missing = (dir / "missing.png").string();
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } cases[] = {
+      {{"apply", kModule, "0", missing, out}, "cannot read '" + missing + "'"},
+      {{"apply", kModule, "0", dir.string(), out}, "cannot read '" + dir.string() + "'"},
+      {{"apply", kModule, "0", (dir / "text.png").string(), out}, "is not a PNG file"},
+      {{"apply", missing, "0", kSample, out}, "cannot load module '" + missing + "'"},
+      {{"apply", kSample, "0", kSample, out}, "cannot load module"},
+      {{"apply", QFHOST_MODULE_WITHOUT_SETUP_PATH, "0", kSample, out}, "lacks the export QFF_Setup"},
+      {{"apply", kModule, "Sharpen", kSample, out}, "unknown filter 'Sharpen'"},
+      {{"apply", kModule, "10", kSample, out}, "there is no filter 10"},
+      {{"apply", kModule, "0", kSample, out, "--rect", "0,0,65,48"}, "lies outside the 64x48 image"},
+      {{"apply", kModule, "0", kSample, (dir / "no-dir" / "out.png").string()}, "cannot write"},
+      {{"apply", kModule, "Sharpen", kSample, existing}, "unknown filter"},
+      {{"gallery", kModule, missing, out}, "cannot read"},
+      {{"gallery", QFHOST_MODULE_WITHOUT_SETUP_PATH, kSample, out}, "lacks the export"},
+      {{"list", missing}, "cannot load module"},
+  };
+  for (const auto& c : cases) {
+    const Result result = RunQfhost(c.args);
+    EXPECT_EQ(result.status, 1) << c.says;
+    EXPECT_TRUE(IsOneErrorLine(result.err)) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << c.says;
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"existing.png", "text.png"}));
+  std::ifstream kept(existing);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+}
+
+}  // namespace
+}  // namespace veilmere::qfhost

@@ -1,0 +1,314 @@
+// Images and PNG files: the RGBA <-> BGRA conversion, decoding every PNG colour type,
+// refusing what is not a PNG or is damaged, and writing files whole or not at all.
+
+#include "tools/qfhost/image.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "tests/support/test_image.h"
+#include "tools/qfhost/errors.h"
+#include "tools/qfhost/platform.h"
+
+namespace veilmere::qfhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+Pixel Rgba(int r, int g, int b, int a) {
+  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
+}
+
+// A PNG file assembled from first principles: signature, IHDR, the given chunks, one IDAT of
+// stored (uncompressed) deflate blocks, IEND; with correct CRCs and Adler-32.
+class PngBuilder {
+ public:
+  PngBuilder(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t type) {
+    file_ = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<std::uint8_t> header;
+    Put32(header, width);
+    Put32(header, height);
+    header.insert(header.end(), {depth, type, 0, 0, 0});
+    Chunk("IHDR", header);
+  }
+
+  PngBuilder& Chunk(const char* type, const std::vector<std::uint8_t>& data) {
+    Put32(file_, static_cast<std::uint32_t>(data.size()));
+    std::vector<std::uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    file_.insert(file_.end(), body.begin(), body.end());
+    Put32(file_, Crc(body));
+    return *this;
+  }
+
+  // `rows`: each row's filter byte (0) and its bytes.
+  std::vector<std::uint8_t> Finish(const std::vector<std::uint8_t>& rows) {
+    std::vector<std::uint8_t> z = {0x78, 0x01};
+    std::size_t at = 0;
+    do {
+      const std::size_t n = std::min<std::size_t>(rows.size() - at, 65535);
+      const bool last = at + n == rows.size();
+      z.push_back(last ? 1 : 0);
+      z.insert(z.end(), {std::uint8_t(n), std::uint8_t(n >> 8), std::uint8_t(~n),
+                         std::uint8_t(~n >> 8)});
+      z.insert(z.end(), rows.begin() + at, rows.begin() + at + n);
+      at += n;
+    } while (at < rows.size());
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t byte : rows) {
+      a = (a + byte) % 65521;
+      b = (b + a) % 65521;
+    }
+    Put32(z, (b << 16) | a);
+    Chunk("IDAT", z);
+    Chunk("IEND", {});
+    return file_;
+  }
+
+ private:
+  static void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.insert(out.end(), {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8),
+                           std::uint8_t(v)});
+  }
+  static std::uint32_t Crc(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (std::uint8_t byte : bytes) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+  }
+  std::vector<std::uint8_t> file_;
+};
+
+Image RandomImage(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+  Image image(width, height);
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (Pixel& p : image.pixels) p = Rgba(byte(rng), byte(rng), byte(rng), byte(rng));
+  return image;
+}
+
+std::vector<std::uint8_t> FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void PutFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> Entries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A fresh, empty directory for one test, relative to the test's working directory (CTest runs
+// it in the build tree), so that the same path works natively and under Wine.
+fs::path Scratch(const std::string& name) {
+  const fs::path dir = fs::path("qfhost_test_scratch") / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(PixelConversion, SwapsRedAndBlueBothWays) {
+  const std::uint8_t rgba[] = {1, 2, 3, 4, 250, 0, 128, 255};
+  Pixel pixels[2];
+  RgbaToPixels(rgba, 2, pixels);
+  EXPECT_EQ(pixels[0], (Pixel{3, 2, 1, 4}));
+  EXPECT_EQ(pixels[1], (Pixel{128, 0, 250, 255}));
+  std::uint8_t back[8] = {};
+  PixelsToRgba(pixels, 2, back);
+  EXPECT_TRUE(std::equal(std::begin(rgba), std::end(rgba), back));
+}
+
+TEST(Png, EveryColourTypeDecodesToTheModulesLayout) {
+  // 8-bit grey, no alpha: opaque.
+  EXPECT_EQ(DecodePng(PngBuilder(2, 1, 8, 0).Finish({0, 0x00, 0xFF}), "grey").pixels,
+            (std::vector<Pixel>{Rgba(0, 0, 0, 255), Rgba(255, 255, 255, 255)}));
+  // 1-bit grey: 0 and 1 become 0 and 255.
+  EXPECT_EQ(DecodePng(PngBuilder(4, 1, 1, 0).Finish({0, 0b10100000}), "bits").pixels,
+            (std::vector<Pixel>{Rgba(255, 255, 255, 255), Rgba(0, 0, 0, 255),
+                                Rgba(255, 255, 255, 255), Rgba(0, 0, 0, 255)}));
+  // RGB.
+  EXPECT_EQ(DecodePng(PngBuilder(1, 1, 8, 2).Finish({0, 10, 20, 30}), "rgb").pixels,
+            (std::vector<Pixel>{Rgba(10, 20, 30, 255)}));
+  // Palette, with transparency for its first entry only.
+  EXPECT_EQ(DecodePng(PngBuilder(2, 1, 8, 3)
+                          .Chunk("PLTE", {1, 2, 3, 4, 5, 6})
+                          .Chunk("tRNS", {7})
+                          .Finish({0, 0, 1}),
+                      "palette")
+                .pixels,
+            (std::vector<Pixel>{Rgba(1, 2, 3, 7), Rgba(4, 5, 6, 255)}));
+  // Grey and alpha.
+  EXPECT_EQ(DecodePng(PngBuilder(1, 1, 8, 4).Finish({0, 100, 50}), "grey-alpha").pixels,
+            (std::vector<Pixel>{Rgba(100, 100, 100, 50)}));
+  // 16-bit RGBA: each channel's high byte.
+  EXPECT_EQ(DecodePng(PngBuilder(1, 1, 16, 6).Finish({0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xFF, 0xFF}),
+                      "deep")
+                .pixels,
+            (std::vector<Pixel>{Rgba(0x12, 0x56, 0x9A, 0xFF)}));
+  // 8-bit RGBA over two rows.
+  const Image two = DecodePng(PngBuilder(1, 2, 8, 6).Finish({0, 1, 2, 3, 4, 0, 5, 6, 7, 8}), "rows");
+  EXPECT_EQ(two.width, 1);
+  EXPECT_EQ(two.height, 2);
+  EXPECT_EQ(two.pixels, (std::vector<Pixel>{Rgba(1, 2, 3, 4), Rgba(5, 6, 7, 8)}));
+}
+
+TEST(Png, WhatItWritesReadsBackExactly) {
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{64, 48}, std::pair{1, 300}}) {
+    const Image image = RandomImage(w, h, static_cast<std::uint32_t>(w * 1000 + h));
+    const Image back = DecodePng(EncodePng(image), "round trip");
+    EXPECT_EQ(back.width, w);
+    EXPECT_EQ(back.height, h);
+    EXPECT_EQ(back.pixels, image.pixels) << w << "x" << h;
+  }
+  // The encoder gives a file any decoder can read: its header says 8-bit RGBA.
+  const std::vector<std::uint8_t> file = EncodePng(RandomImage(5, 7, 1));
+  ASSERT_GT(file.size(), 26u);
+  EXPECT_EQ(file[16 + 3], 5);  // IHDR width, low byte
+  EXPECT_EQ(file[20 + 3], 7);  // height
+  EXPECT_EQ(file[24], 8);      // bit depth
+  EXPECT_EQ(file[25], 6);      // colour type: RGBA
+}
+
+TEST(Png, RefusesWhatIsNotAPngFile) {
+  const std::vector<std::vector<std::uint8_t>> notPng = {
+      {},
+      {0x89, 'P', 'N', 'G'},                              // a cut signature
+      {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0},  // another format stb could read
+      {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F', 0},
+      {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0},
+      {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'},
+  };
+  for (const auto& bytes : notPng) {
+    try {
+      DecodePng(bytes, "x.dat");
+      ADD_FAILURE() << "decoded " << bytes.size() << " bytes";
+    } catch (const RunError& error) {
+      EXPECT_STREQ(error.what(), "'x.dat' is not a PNG file");
+    }
+  }
+}
+
+TEST(Png, RefusesEveryCutOfAValidFile) {
+  const std::vector<std::uint8_t> whole = EncodePng(RandomImage(9, 7, 3));
+  ASSERT_NO_THROW(DecodePng(whole, "whole"));
+  // Cut anywhere after the signature and before IEND's 12 bytes, the file is damaged.
+  for (std::size_t size = 8; size + 12 <= whole.size(); ++size) {
+    const std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + size);
+    try {
+      DecodePng(cut, "cut.png");
+      ADD_FAILURE() << "decoded the first " << size << " of " << whole.size() << " bytes";
+    } catch (const RunError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind("'cut.png' is a damaged PNG file (", 0), 0u)
+          << error.what();
+    }
+  }
+}
+
+std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
+  try {
+    DecodePng(bytes, "x.png");
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "decoded";
+}
+
+TEST(Png, RefusesAChunkWhoseCrcIsWrongAndKeepsMessagesPrintable) {
+  std::vector<std::uint8_t> file = EncodePng(RandomImage(4, 4, 5));
+  const std::string text(file.begin(), file.end());
+  const std::size_t idat = text.find("IDAT");
+  ASSERT_NE(idat, std::string::npos);
+  file[idat + 6] ^= 0x01;  // one bit of the compressed pixels
+  EXPECT_EQ(DecodeError(file), "'x.png' is a damaged PNG file (CRC error in its IDAT chunk)");
+  file[idat + 6] ^= 0x01;
+  file[idat - 2] ^= 0x40;  // IDAT's length: the CRC is then read from elsewhere
+  EXPECT_NE(DecodeError(file), "decoded");
+
+  // A critical chunk the decoder does not know, named by a byte beyond ASCII: the decoder's
+  // reason quotes the name, and the message shows it safely.
+  const std::string odd = DecodeError(
+      PngBuilder(1, 1, 8, 6).Chunk("\xC9" "DAT", {1, 2, 3}).Finish({0, 1, 2, 3, 4}));
+  EXPECT_NE(odd.find("?DAT"), std::string::npos) << odd;
+  for (const char c : odd) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << odd;
+}
+
+TEST(Png, RefusesToEncodeEmptyOrOversizedImages) {
+  EXPECT_THROW(EncodePng(Image()), RunError);
+  Image huge;  // its size alone is checked, before any pixel is read
+  huge.width = 1 << 28;
+  huge.height = 2;
+  EXPECT_THROW(EncodePng(huge), RunError);
+}
+
+TEST(PngFiles, WriteReplacesWholeAndReadGetsItBack) {
+  const fs::path dir = Scratch("write");
+  const std::string path = (dir / "out.png").string();
+  const Image first = RandomImage(6, 4, 11);
+  WritePng(path, first);
+  EXPECT_EQ(ReadPng(path).pixels, first.pixels);
+
+  const Image second = RandomImage(3, 9, 12);
+  WritePng(path, second);
+  const Image back = ReadPng(path);
+  EXPECT_EQ(back.width, 3);
+  EXPECT_EQ(back.pixels, second.pixels);
+  EXPECT_EQ(Entries(dir), std::vector<std::string>{"out.png"});  // no temporary file left
+}
+
+TEST(PngFiles, AFailedWriteLeavesNothingBehindAndTheOldFileAlone) {
+  const fs::path dir = Scratch("failed-write");
+  // The target is a directory.
+  fs::create_directory(dir / "taken.png");
+  EXPECT_THROW(WritePng((dir / "taken.png").string(), RandomImage(2, 2, 1)), RunError);
+  // The target's directory does not exist.
+  try {
+    WritePng((dir / "missing" / "out.png").string(), RandomImage(2, 2, 1));
+    ADD_FAILURE() << "wrote into a missing directory";
+  } catch (const RunError& error) {
+    EXPECT_NE(std::string(error.what()).find("cannot write '"), std::string::npos) << error.what();
+  }
+  // An image that cannot be encoded never touches the existing file.
+  PutFile(dir / "old.png", "old contents");
+  EXPECT_THROW(WritePng((dir / "old.png").string(), Image()), RunError);
+  EXPECT_EQ(FileBytes(dir / "old.png"), (std::vector<std::uint8_t>{'o', 'l', 'd', ' ', 'c', 'o', 'n',
+                                                                     't', 'e', 'n', 't', 's'}));
+  EXPECT_EQ(Entries(dir), (std::vector<std::string>{"old.png", "taken.png"}));
+  EXPECT_TRUE(fs::is_empty(dir / "taken.png"));
+}
+
+TEST(PngFiles, ReadNamesTheFileAndWhyItFails) {
+  const fs::path dir = Scratch("read");
+  const auto messageOf = [](const std::string& path) -> std::string {
+    try {
+      ReadPng(path);
+    } catch (const RunError& error) {
+      return error.what();
+    }
+    return "no error";
+  };
+  const std::string missing = (dir / "missing.png").string();
+  EXPECT_EQ(messageOf(missing).rfind("cannot read '" + missing + "': ", 0), 0u) << messageOf(missing);
+  EXPECT_NE(messageOf(dir.string()).find("irectory"), std::string::npos) << messageOf(dir.string());
+  PutFile(dir / "text.png", "not a picture");
+  EXPECT_NE(messageOf((dir / "text.png").string()).find("is not a PNG file"), std::string::npos);
+
+  // An absolute path, as a shell hands it over (under Wine, a Unix path).
+  const Image sample = ReadPng(QFHOST_TEST_DATA "/sample.png");
+  EXPECT_EQ(sample.width, 64);
+  EXPECT_EQ(sample.height, 48);
+}
+
+}  // namespace
+}  // namespace veilmere::qfhost

@@ -1,0 +1,183 @@
+// Loading a module as qfhost does: its five exports, its labels converted to UTF-8, running
+// its filters with the host's colours and progress, finding a filter by index or name, and
+// refusing what is not a complete module.
+
+#include "tools/qfhost/module.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/expected_rules.h"
+#include "tests/support/labels.h"
+#include "tests/support/progress_log.h"
+#include "tests/support/test_image.h"
+#include "tools/qfhost/errors.h"
+#include "tools/qfhost/host_colours.h"
+#include "tools/qfhost/options.h"
+
+namespace veilmere::qfhost {
+namespace {
+
+std::string LoadError(const std::string& path) {
+  try {
+    FilterModule module(path);
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "loaded";
+}
+
+Image RandomImage(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+  test::TestImage random(width, height, width);
+  random.FillRandom(seed);
+  Image image(width, height);
+  image.pixels = random.pixels;
+  return image;
+}
+
+TEST(FilterModule, ListsTheInformationLineAndEveryFilterInUtf8) {
+  const FilterModule module(VEILMERE_MODULE_PATH);
+  EXPECT_EQ(module.Info(), "veilmere 0.5 - Copyright (C) 2026 the veilmere developers");
+  const std::vector<FilterEntry> filters = module.Filters();
+  const auto& expected = test::ExpectedFilterLabels();
+  ASSERT_EQ(filters.size(), expected.size());
+  for (std::size_t i = 0; i < filters.size(); ++i) {
+    EXPECT_EQ(filters[i].index, static_cast<std::int32_t>(i));
+    EXPECT_EQ(filters[i].category, test::kCategory.english + "|" + test::kCategory.japanese);
+    EXPECT_EQ(filters[i].name, expected[i].english + "|" + expected[i].japanese) << i;
+  }
+}
+
+TEST(FilterModule, RunsEachFilterOverTheRectangleWithTheHostsColours) {
+  // The module asks for the colours while it loads: two loads with different colours.
+  const test::HostColours runs[] = {{Pixel{10, 20, 30, 40}, Pixel{200, 150, 100, 50}},
+                                    {Pixel{1, 2, 3, 255}, Pixel{250, 251, 252, 253}}};
+  for (const test::HostColours& colours : runs) {
+    SetHostColours(colours.drawing, colours.background);
+    const FilterModule module(VEILMERE_MODULE_PATH);
+    const std::vector<FilterEntry> filters = module.Filters();
+    const FilterRect rect{3, 2, 17, 11};
+    for (const FilterEntry& filter : filters) {
+      Image source = RandomImage(20, 13, 100 + filter.index);
+      source.at(5, 5) = colours.drawing;  // one pixel of exactly the drawing colour
+      source.at(6, 5) = Pixel{255, 255, 255, 9};
+      source.at(7, 5) = Pixel{0, 0, 0, 200};
+      const Image original = source;
+      Image destination = RandomImage(20, 13, 200 + filter.index);
+      const Image before = destination;
+      test::ProgressLog log;
+      module.Execute(filter.index, source, destination, rect, &test::RecordProgress, &log);
+
+      const auto& rule = test::ExpectedRules().at(std::string(EnglishPart(filter.name)));
+      for (std::int32_t y = 0; y < 13; ++y) {
+        for (std::int32_t x = 0; x < 20; ++x) {
+          const bool inside = x >= 3 && x < 17 && y >= 2 && y < 11;
+          const Pixel want = inside ? rule(original.at(x, y), colours) : before.at(x, y);
+          ASSERT_EQ(destination.at(x, y), want) << filter.name << " at " << x << "," << y;
+        }
+      }
+      EXPECT_EQ(source.pixels, original.pixels) << filter.name;
+      EXPECT_EQ(log.Positions(), test::ExpectedPositions(9)) << filter.name;
+    }
+  }
+  SetHostColours(kDefaultDrawingColour, kDefaultBackgroundColour);
+}
+
+TEST(HostColours, AnswerIds1And3InPixelOrderAndNothingElse) {
+  SetHostColours(Pixel{1, 2, 3, 4}, Pixel{5, 6, 7, 8});
+  Pixel answer{9, 9, 9, 9};
+  EXPECT_EQ(AnswerClientInfo(1, &answer), 1);
+  EXPECT_EQ(answer, (Pixel{1, 2, 3, 4}));
+  EXPECT_EQ(AnswerClientInfo(3, &answer), 1);
+  EXPECT_EQ(answer, (Pixel{5, 6, 7, 8}));
+  for (const std::int32_t id : {0, 2, 4, -1}) {
+    Pixel untouched{9, 9, 9, 9};
+    EXPECT_EQ(AnswerClientInfo(id, &untouched), 0) << id;
+    EXPECT_EQ(untouched, (Pixel{9, 9, 9, 9})) << id;
+  }
+  EXPECT_EQ(AnswerClientInfo(1, nullptr), 0);
+  SetHostColours(kDefaultDrawingColour, kDefaultBackgroundColour);
+}
+
+TEST(FilterModule, RefusesToRunOutsideTheImages) {
+  const FilterModule module(VEILMERE_MODULE_PATH);
+  Image source(4, 4), destination(4, 4), small(3, 4);
+  EXPECT_THROW(module.Execute(0, source, destination, FilterRect{0, 0, 5, 4}, nullptr, nullptr), RunError);
+  EXPECT_THROW(module.Execute(0, source, destination, FilterRect{-1, 0, 4, 4}, nullptr, nullptr), RunError);
+  EXPECT_THROW(module.Execute(0, source, small, FilterRect{0, 0, 3, 4}, nullptr, nullptr), RunError);
+  EXPECT_NO_THROW(module.Execute(0, source, destination, FilterRect{0, 0, 4, 4}, nullptr, nullptr));
+}
+
+TEST(FilterModule, RefusesWhatIsNotACompleteModuleSayingWhy) {
+  const std::string missing = QFHOST_TEST_DATA "/no-such-module.qfi";
+  EXPECT_EQ(LoadError(missing).rfind("cannot load module '" + missing + "': ", 0), 0u)
+      << LoadError(missing);
+  const std::string png = QFHOST_TEST_DATA "/sample.png";
+  EXPECT_EQ(LoadError(png).rfind("cannot load module '" + png + "': ", 0), 0u) << LoadError(png);
+  EXPECT_EQ(LoadError(QFHOST_MODULE_WITHOUT_SETUP_PATH),
+            "module '" QFHOST_MODULE_WITHOUT_SETUP_PATH "' lacks the export QFF_Setup");
+}
+
+TEST(Cp932ToUtf8, ConvertsLabelsAndSurvivesBytesThatAreNotCodePage932) {
+  EXPECT_EQ(Cp932ToUtf8("Opacify"), "Opacify");
+  EXPECT_EQ(Cp932ToUtf8("\x95\x73\x93\xA7\x96\xBE\x89\xBB"), "不透明化");
+  EXPECT_EQ(Cp932ToUtf8("\xB1"), "ｱ");  // a half-width katakana, one byte
+  EXPECT_EQ(Cp932ToUtf8(""), "");
+  // A lead byte with no trail byte, and a byte that begins nothing: still text, the ASCII
+  // around them kept.
+  for (const std::string bad : {"ab\x93", "ab\xA0" "cd", "\xFF\xFF"}) {
+    const std::string text = Cp932ToUtf8(bad);
+    EXPECT_FALSE(text.empty());
+    if (bad[0] == 'a') {
+      EXPECT_EQ(text.substr(0, 2), "ab");
+    }
+  }
+}
+
+std::vector<FilterEntry> SomeFilters() {
+  return {{0, "Transparency|透明度", "Transparentize|透明化"},
+          {1, "Transparency|透明度", "Opacify|不透明化"},
+          {2, "Transparency|透明度", "Blur|ぼかし"},
+          {3, "Transparency|透明度", "BLUR|強いぼかし"},
+          {4, "Transparency|透明度", "NoJapanese"}};
+}
+
+TEST(FindFilter, ByIndexOrByNameExactFirstThenIgnoringCase) {
+  const auto filters = SomeFilters();
+  EXPECT_EQ(FindFilter(filters, "0"), 0);
+  EXPECT_EQ(FindFilter(filters, "4"), 4);
+  EXPECT_EQ(FindFilter(filters, "004"), 4);
+  EXPECT_EQ(FindFilter(filters, "Opacify"), 1);
+  EXPECT_EQ(FindFilter(filters, "不透明化"), 1);
+  EXPECT_EQ(FindFilter(filters, "Opacify|不透明化"), 1);
+  EXPECT_EQ(FindFilter(filters, "opACIFY"), 1);
+  EXPECT_EQ(FindFilter(filters, "Blur"), 2);  // exact beats the case-blind match with BLUR
+  EXPECT_EQ(FindFilter(filters, "BLUR"), 3);
+  EXPECT_EQ(FindFilter(filters, "NoJapanese"), 4);
+  EXPECT_EQ(FindFilter(filters, "nojapanese"), 4);
+}
+
+TEST(FindFilter, RefusesAnythingElseNamingIt) {
+  const auto filters = SomeFilters();
+  for (const char* query : {"5", "99999999999999999999", "", "-1", "blur", "Opac", "Opacify ",
+                            "Transparency", "透明度", "1.0", "ｏｐａｃｉｆｙ"}) {
+    try {
+      const std::int32_t index = FindFilter(filters, query);
+      ADD_FAILURE() << "'" << query << "' found " << index;
+    } catch (const RunError& error) {
+      EXPECT_NE(std::string(error.what()).find(query), std::string::npos) << error.what();
+    }
+  }
+  try {
+    FindFilter(filters, "5");
+  } catch (const RunError& error) {
+    EXPECT_STREQ(error.what(), "there is no filter 5: the module offers 5, 0 to 4");
+  }
+  EXPECT_THROW(FindFilter({}, "0"), RunError);
+  EXPECT_EQ(EnglishPart("Opacify|不透明化"), "Opacify");
+  EXPECT_EQ(JapanesePart("Opacify|不透明化"), "不透明化");
+  EXPECT_EQ(EnglishPart("Plain"), "Plain");
+  EXPECT_EQ(JapanesePart("Plain"), "");
+}
+
+}  // namespace
+}  // namespace veilmere::qfhost

@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# qfhost end to end, run as a user runs it from a shell: help, list, apply against the golden
+# images, gallery, and every kind of bad input. A failure must be one line on stderr, a
+# non-zero status, nothing on stdout, and no output or temporary file left behind.
+#
+# Usage: qfhost_cli_test.sh WORK SOURCE MODULE MODULE_WITHOUT_SETUP QFHOST MAKE_SAMPLE PNG_COMPARE [RUNNER...]
+# RUNNER, when given (the win32 build's Wine runner), starts every program; the natively
+# built and the Wine-run qfhost are held to the same golden files.
+set -uo pipefail
+
+work=$1 source=$2 module=$3 without_setup=$4 qfhost=$5 make_sample=$6 png_compare=$7
+shift 7
+runner=("$@")
+data=$source/tests/data
+sample=$data/sample.png
+# Wine turns the command line into UTF-16 by the locale's character set: the Japanese filter
+# names need a UTF-8 one.
+export LC_ALL=C.UTF-8
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION COMMAND...: counts COMMAND's success
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $what"
+  fi
+}
+
+# qf ARGS...: runs qfhost, leaving its status in $status and its output in $work/stdout and
+# $work/stderr.
+qf() {
+  "${runner[@]}" "$qfhost" "$@" >"$work/stdout" 2>"$work/stderr"
+  status=$?
+}
+succeeded() {
+  [[ $status -eq 0 && ! -s $work/stderr ]] || { echo "status $status: $(cat "$work/stderr")"; return 1; }
+}
+same_png() { "${runner[@]}" "$png_compare" "$@"; }
+
+rm -rf "$work"
+mkdir -p "$work/apply" "$work/with space"
+
+# -- help and version
+qf --help
+check "--help prints the usage" eval 'succeeded && grep -q "^Usage:" "$work/stdout"'
+qf apply --help
+check "apply --help prints apply's usage" eval 'succeeded && grep -q "^Usage: qfhost apply" "$work/stdout"'
+qf --version
+check "--version" eval 'succeeded && grep -qx "qfhost [0-9.]*" "$work/stdout"'
+
+# -- the sample image is what its generator makes
+"${runner[@]}" "$make_sample" "$work/sample.png"
+check "qfhost_make_sample makes tests/data/sample.png" same_png "$work/sample.png" "$sample"
+
+# -- list: the golden listing, byte for byte
+qf list "$module"
+check "list prints the golden listing" eval \
+  'succeeded && { cmp -s "$work/stdout" "$data/golden/list.txt" || { diff "$data/golden/list.txt" "$work/stdout"; false; }; }'
+count=$(($(wc -l <"$data/golden/list.txt") - 1))
+
+# -- apply: every filter by index, against its golden image
+goldens=("$data"/golden/[0-9][0-9]-*.png)
+check "one golden image per filter ($count)" test "${#goldens[@]}" -eq "$count"
+pairs=()
+for ((i = 0; i < count; i++)); do
+  out=$work/apply/$(printf %02d "$i").png
+  qf apply "$module" "$i" "$sample" "$out"
+  check "apply $i" succeeded
+  pairs+=("$out" "$(ls "$data"/golden/"$(printf %02d "$i")"-*.png)")
+done
+check "apply output equals the golden images" same_png "${pairs[@]}"
+
+# -- apply by name, with colours, with a rectangle; relative paths and a name with a space
+qf apply "$module" Opacify "$sample" "$work/apply/by-english.png"
+check "apply by English name" succeeded
+qf apply "$module" 不透明化 "$sample" "$work/apply/by-japanese.png"
+check "apply by Japanese name" succeeded
+qf apply "$module" "invert transparency" "$sample" "$work/with space/out.png"
+check "apply by English name in any case, to a path with a space" succeeded
+# With white as the drawing colour, "FGC pixels" is "white pixels"; with black as the
+# background, "fill with BGC" is "fill with FGC" at the default black.
+qf apply "$module" 7 "$sample" "$work/apply/white-fg.png" --fg '#FFFFFF'
+check "apply --fg" succeeded
+qf apply "$module" 2 "$sample" "$work/apply/black-bg.png" --bg=0,0,0
+check "apply --bg" succeeded
+check "names and colours reach the right filters" same_png \
+  "$work/apply/by-english.png" "$data"/golden/08-*.png \
+  "$work/apply/by-japanese.png" "$data"/golden/08-*.png \
+  "$work/with space/out.png" "$data"/golden/09-*.png \
+  "$work/apply/white-fg.png" "$data"/golden/05-*.png \
+  "$work/apply/black-bg.png" "$data"/golden/01-*.png
+qf apply "$module" 9 "$sample" "$work/apply/rect.png" --rect 8,4,40,30 --quiet
+check "apply --rect" succeeded
+check "--rect: inside is filtered" same_png --inside 8,4,40,30 "$work/apply/rect.png" "$data"/golden/09-*.png
+check "--rect: outside is the input" same_png --outside 8,4,40,30 "$work/apply/rect.png" "$sample"
+cp "$module" "$work/module-copy"
+cp "$sample" "$work/in.png"
+pushd "$work" >/dev/null
+qf apply module-copy 0 in.png apply/relative.png
+popd >/dev/null
+check "apply with relative paths and a bare module name" eval 'succeeded && same_png "$work/apply/relative.png" "$data"/golden/00-*.png'
+qf apply "$module" 3 "$work/apply/rect.png" "$work/apply/rect.png"
+check "apply may write over its input" succeeded
+
+# -- gallery: the README's image
+qf gallery "$module" "$sample" "$work/gallery.png" --scale 3
+check "gallery" succeeded
+check "gallery equals docs/gallery.png" same_png "$work/gallery.png" "$source/docs/gallery.png"
+
+# -- bad input
+# fails STATUS PATTERN ARGS...: qfhost exits with STATUS, with one line on stderr that matches
+# PATTERN and nothing on stdout, and $work/bad holds just what it held before.
+fails() {
+  local want=$1 pattern=$2
+  shift 2
+  local before
+  before=$(cd "$work/bad" && ls -A | sort && cat ./*.png 2>/dev/null | cksum)
+  qf "$@"
+  local after
+  after=$(cd "$work/bad" && ls -A | sort && cat ./*.png 2>/dev/null | cksum)
+  local lines
+  lines=$(wc -l <"$work/stderr")
+  if [[ $status -ne $want || $lines -ne 1 || -s $work/stdout || "$before" != "$after" ]] ||
+     ! grep -qE "^qfhost: .*$pattern" "$work/stderr"; then
+    echo "  qfhost $*"
+    echo "  status $status (want $want), $lines stderr line(s): $(head -c 300 "$work/stderr")"
+    [[ "$before" == "$after" ]] || echo "  files: before [$before] after [$after]"
+    return 1
+  fi
+}
+mkdir -p "$work/bad"
+out=$work/bad/out.png
+printf 'not a picture' >"$work/text.png"
+head -c 100 "$sample" >"$work/cut.png"
+printf 'keep me' >"$work/bad/existing.png"
+
+check "missing input" fails 1 "cannot read '$work/none.png'" apply "$module" 0 "$work/none.png" "$out"
+check "unreadable input (a directory)" fails 1 "cannot read '$work/bad': [Ii]s a directory" apply "$module" 0 "$work/bad" "$out"
+check "input that is not a PNG" fails 1 "'$work/text.png' is not a PNG file" apply "$module" 0 "$work/text.png" "$out"
+check "damaged PNG" fails 1 "'$work/cut.png' is a damaged PNG file" apply "$module" 0 "$work/cut.png" "$out"
+check "missing module" fails 1 "cannot load module '$work/none.qfi'" apply "$work/none.qfi" 0 "$sample" "$out"
+check "module that does not load" fails 1 "cannot load module '$sample'" apply "$sample" 0 "$sample" "$out"
+check "module without an export" fails 1 "lacks the export QFF_Setup" apply "$without_setup" 0 "$sample" "$out"
+check "unknown filter" fails 1 "unknown filter 'Sharpen'" apply "$module" Sharpen "$sample" "$out"
+check "filter index out of range" fails 1 "there is no filter $count" apply "$module" "$count" "$sample" "$out"
+check "rectangle outside the image" fails 1 "rectangle 0,0,65,48 lies outside the 64x48 image" apply "$module" 0 "$sample" "$out" --rect 0,0,65,48
+check "malformed rectangle" fails 2 "malformed rectangle '1,2,3'" apply "$module" 0 "$sample" "$out" --rect 1,2,3
+check "empty rectangle" fails 2 "rectangle 5,0,5,9 is empty" apply "$module" 0 "$sample" "$out" --rect 5,0,5,9
+check "malformed colour" fails 2 "malformed colour '#12345'" apply "$module" 0 "$sample" "$out" --fg '#12345'
+check "malformed background colour" fails 2 "malformed colour '1,2,300'" gallery "$module" "$sample" "$out" --bg 1,2,300
+check "unknown option" fails 2 "unknown option '--blur'" apply "$module" 0 "$sample" "$out" --blur
+check "missing operand" fails 2 "apply needs MODULE FILTER IN.png OUT.png" apply "$module" 0 "$sample"
+check "no command" fails 2 "no command given"
+check "output directory missing" fails 1 "cannot write '$work/bad/none/out.png'" apply "$module" 0 "$sample" "$work/bad/none/out.png"
+check "a failed run keeps the existing output" fails 1 "unknown filter" apply "$module" Sharpen "$sample" "$work/bad/existing.png"
+check "gallery of a missing input" fails 1 "cannot read" gallery "$module" "$work/none.png" "$out"
+check "list of a module without an export" fails 1 "lacks the export" list "$without_setup"
+
+echo "$passed passed, $failed failed"
+((failed == 0))

@@ -1,0 +1,22 @@
+#pragma once
+// qfhost's commands, run from a parsed-out argument list: everything but the process's own
+// set-up, so that tests can run a command in-process and read what it printed.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace veilmere::qfhost {
+
+struct Console {
+  std::ostream& out;   // what the user asked for: help, the list
+  std::ostream& err;   // errors, and the progress bar
+  bool errIsTerminal;  // the progress bar is drawn only then (and not with --quiet)
+};
+
+// Runs the command line `args` (without the program name) and returns the exit status. Every
+// failure ends as one line "qfhost: PROBLEM" on console.err and status 1, or 2 for a command
+// line qfhost cannot make sense of; output files are then left as they were.
+int Run(const std::vector<std::string>& args, const Console& console);
+
+}  // namespace veilmere::qfhost

@@ -1,0 +1,17 @@
+// qfhost: runs a Quillfen filter module's filters on PNG images. See HelpText in options.cpp
+// and the README.
+
+#include <cstdio>
+#include <iostream>
+
+#include "tools/qfhost/commands.h"
+#include "tools/qfhost/platform.h"
+
+int main(int argc, char** argv) {
+  using namespace veilmere::qfhost;
+  PrepareConsole();
+  const Console console{std::cout, std::cerr, IsTerminal(stderr)};
+  const int status = Run(CommandLineArguments(argc, argv), console);
+  std::cout.flush();
+  return status;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// A filter module seen as the paint program sees it: loaded by path, its five exports looked
+// up by their plain names and called through pointers of their exact prototypes.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filters/pixel.h"
+#include "host/host_api.h"
+#include "tools/qfhost/image.h"
+#include "tools/qfhost/platform.h"
+
+namespace veilmere::qfhost {
+
+// The five exports. On win32 every argument is 32 bits wide and the callee pops them.
+using GetPluginInfoFn = std::int16_t(QF_CALL*)(char* buffer, std::uint32_t length);
+using FilterCountFn = std::int32_t(QF_CALL*)();
+using GetNameFn = char*(QF_CALL*)(std::int32_t index, char* category, std::uint32_t categoryLength,
+                                  char* name, std::uint32_t nameLength);
+using ExecuteFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue hostValue2, Pixel* source,
+                                         Pixel* destination, HostValue hostValue5,
+                                         const FilterRect* rect, HostValue hostValue7,
+                                         std::int32_t rowLength, HostValue hostValue9,
+                                         ProgressProc progress, void* user);
+using SetupFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue owner, HostValue hostValue3,
+                                       HostValue hostValue4, HostValue hostValue5);
+
+// One filter as `list` shows it: labels converted from code page 932 to UTF-8.
+struct FilterEntry {
+  std::int32_t index;
+  std::string category;  // "English|Japanese"
+  std::string name;      // "English|Japanese"
+};
+
+class FilterModule {
+ public:
+  // Loads the module; the host's colours must be set (SetHostColours) before, because the
+  // module asks for them while it loads. Throws RunError when it does not load or lacks one
+  // of the five exports.
+  explicit FilterModule(const std::string& path);
+
+  // The information line (QF_GetPluginInfo), as UTF-8.
+  std::string Info() const;
+
+  // Every filter the module offers, in index order.
+  std::vector<FilterEntry> Filters() const;
+
+  // Runs filter `index` over `rect` of `source` into `destination`, both `image`-sized,
+  // reporting to `progress` (may be null). The caller has checked `rect` against the image.
+  // Returns QFF_Execute's result.
+  std::int32_t Execute(std::int32_t index, Image& source, Image& destination,
+                       const FilterRect& rect, ProgressProc progress, void* user) const;
+
+ private:
+  SharedLibrary library_;
+  GetPluginInfoFn getPluginInfo_;
+  FilterCountFn filterCount_;
+  GetNameFn getName_;
+  ExecuteFn execute_;
+};
+
+// The English part of a label "English|Japanese" (all of it when there is no '|').
+std::string_view EnglishPart(std::string_view label);
+// The Japanese part (empty when there is no '|').
+std::string_view JapanesePart(std::string_view label);
+
+// The index of the filter `query` names: a decimal index below the number of filters, or a
+// filter's whole name, English part or Japanese part, compared exactly, or the English part
+// compared without regard to ASCII case when that fits one filter only. Throws RunError for
+// anything else.
+std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query);
+
+}  // namespace veilmere::qfhost

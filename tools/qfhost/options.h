@@ -1,0 +1,72 @@
+#pragma once
+// qfhost's command line: the command, its operands and its options, read into one structure
+// before anything is loaded or opened.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filters/pixel.h"
+
+namespace veilmere::qfhost {
+
+enum class Command { kNone, kList, kApply, kGallery };
+
+// A rectangle as written on the command line, before it is checked against an image: left and
+// top inclusive, right and bottom exclusive, each within the range of a 32-bit integer.
+struct RectOption {
+  std::int64_t left;
+  std::int64_t top;
+  std::int64_t right;
+  std::int64_t bottom;
+};
+
+inline constexpr Pixel kDefaultDrawingColour{0, 0, 0, 255};         // opaque black
+inline constexpr Pixel kDefaultBackgroundColour{255, 255, 255, 255};  // opaque white
+inline constexpr int kMaxGalleryScale = 16;
+
+struct Options {
+  Command command = Command::kNone;
+  bool help = false;     // --help: print the help of `command` (or the general help) and stop
+  bool version = false;  // --version
+  bool quiet = false;    // --quiet: no progress bar
+  std::string module;
+  std::string filter;  // apply: an index, or an English or Japanese filter name
+  std::string input;
+  std::string output;
+  std::optional<RectOption> rect;  // apply: the area to filter; the whole image when absent
+  Pixel drawing = kDefaultDrawingColour;
+  Pixel background = kDefaultBackgroundColour;
+  int scale = 1;  // gallery: each image pixel becomes scale x scale gallery pixels
+};
+
+// Reads the arguments that follow the program name. The command comes first; options may
+// stand anywhere after it, as "--name value" or "--name=value"; "--" makes every later
+// argument an operand. With --help or --version the operands are not checked. Throws
+// UsageError for an unknown command or option, an option the command does not take, a
+// missing or extra operand, or a malformed value.
+Options ParseArguments(const std::vector<std::string>& args);
+
+// "#RRGGBB", "#RRGGBBAA" (hexadecimal, '#' optional; alpha 255 when omitted) or "R,G,B" and
+// "R,G,B,A" (decimal 0 to 255). Throws UsageError naming the text otherwise.
+Pixel ParseColour(std::string_view text);
+
+// "L,T,R,B": four decimal integers. Throws UsageError when malformed or beyond 32 bits.
+RectOption ParseRect(std::string_view text);
+
+// The rectangle the module is given: `rect` when it lies inside a width x height image and
+// holds at least one pixel (0 <= L < R <= width, 0 <= T < B <= height), the whole image when
+// `rect` is absent. The module trusts its host with this, so qfhost checks it; throws
+// RunError otherwise.
+FilterRect RectInsideImage(const std::optional<RectOption>& rect, std::int32_t width,
+                           std::int32_t height);
+
+// The text --help prints: the general help for Command::kNone, else that command's.
+std::string HelpText(Command command);
+
+// The one-line hint a usage error ends with.
+inline constexpr char kHelpHint[] = "see 'qfhost --help'";
+
+}  // namespace veilmere::qfhost

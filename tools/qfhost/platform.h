@@ -1,0 +1,55 @@
+#pragma once
+// Everything qfhost does differently on Windows (where it runs as qfhost.exe, under Wine on
+// this project's machines) and on Linux. File names are UTF-8 throughout; on Windows a name
+// that starts with '/' is taken as a Unix path when the program runs under Wine, which is how
+// a Unix shell hands paths to qfhost.exe.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace veilmere::qfhost {
+
+// The command-line arguments after the program name, as UTF-8. On Windows they are read from
+// the process's UTF-16 command line; elsewhere they are argv as given.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Makes std::cout and std::cerr carry UTF-8 text. On Windows files and pipes then get the
+// bytes unchanged (binary mode), a console gets the text through its UTF-16 interface, and the
+// system shows no dialog when a module fails to load. Call before anything is written.
+void PrepareConsole();
+
+bool IsTerminal(std::FILE* stream);
+
+// The whole file. Throws RunError "cannot read 'PATH': REASON" when it is missing, a
+// directory or unreadable.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+
+// Puts `bytes` at `path` whole or not at all: they are written to a new temporary file beside
+// `path`, which is then renamed over it. On failure the temporary file is removed, any file
+// already at `path` is left as it was, and RunError "cannot write 'PATH': REASON" is thrown.
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// A loaded shared library (a .so, or a DLL such as a .qfi). Throws RunError "cannot load
+// module 'PATH': REASON" when the system loader refuses it. A path without a directory part
+// names a file in the current directory, never one on the loader's search path.
+class SharedLibrary {
+ public:
+  explicit SharedLibrary(const std::string& path);
+  ~SharedLibrary();
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  // The export named `name`, or null.
+  void* Symbol(const char* name) const;
+
+ private:
+  void* handle_;
+};
+
+// Code page 932 (Shift_JIS, as Windows defines it) to UTF-8. Bytes that are not code page 932
+// become a replacement character (U+FFFD, or what Windows substitutes); never fails.
+std::string Cp932ToUtf8(const std::string& bytes);
+
+}  // namespace veilmere::qfhost
