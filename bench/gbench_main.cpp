@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,8 @@
 namespace veilmere::bench {
 namespace {
 
-// What each registered benchmark measures, by Google Benchmark's family index (the order of
-// registration).
-std::vector<SummaryRow> cases;
+// What each registered benchmark measures, by its name.
+std::map<std::string, SummaryRow> cases;
 
 // Google Benchmark's console lines on stderr, and the run's medians kept for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -34,7 +34,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
       if (run.error_occurred || !(median || single)) continue;
-      SummaryRow& row = cases.at(static_cast<std::size_t>(run.family_index));
+      SummaryRow row = cases.at(run.run_name.function_name);
       const double seconds =
           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       const double pixels = double(row.size.width) * row.size.height;
@@ -93,8 +93,9 @@ int main(int argc, char** argv) {
   for (const ImageSize size : kImageSizes) {
     ImagePair* pair = images.emplace_back(std::make_unique<ImagePair>(size)).get();
 
-    cases.push_back({"memcpy", size, "-", 0.0});
-    benchmark::RegisterBenchmark(BenchmarkName("memcpy", size, "-").c_str(),
+    const std::string copyName = BenchmarkName("memcpy", size, "-");
+    cases[copyName] = {"memcpy", size, "-", 0.0};
+    benchmark::RegisterBenchmark(copyName.c_str(),
                                  [pair](benchmark::State& state) {
                                    for (auto _ : state) {
                                      CopyImage(*pair);
@@ -108,10 +109,11 @@ int main(int argc, char** argv) {
     for (std::int32_t index = 0; index < host->FilterCount(); ++index) {
       for (const bool withProgress : {true, false}) {
         const char* progress = withProgress ? "yes" : "no";
-        cases.push_back({host->FilterLabel(index), size, progress, 0.0});
+        const std::string name = BenchmarkName(host->FilterLabel(index), size, progress);
+        cases[name] = {host->FilterLabel(index), size, progress, 0.0};
         const BenchHost* runner = host.get();
         benchmark::RegisterBenchmark(
-            BenchmarkName(host->FilterLabel(index), size, progress).c_str(),
+            name.c_str(),
             [runner, pair, index, withProgress](benchmark::State& state) {
               for (auto _ : state) {
                 if (!runner->Run(index, *pair, withProgress)) {
