@@ -5,7 +5,9 @@
 //
 //   veilmere_bench [Google Benchmark flags] [module path]
 //
-// Defaults: 9 repetitions, medians only, 0.1 s per repetition; flags given override them.
+// Defaults: 9 repetitions in random order across all benchmarks (so that a slow spell of a
+// shared machine falls on every benchmark alike), medians only, 0.1 s per repetition; flags
+// given override them.
 
 #include <benchmark/benchmark.h>
 
@@ -20,8 +22,15 @@
 namespace veilmere::bench {
 namespace {
 
-// What each registered benchmark measures, by its name.
-std::map<std::string, SummaryRow> cases;
+// What each registered benchmark measures, in the order of registration, and where each
+// name is in that order.
+std::vector<SummaryRow> cases;
+std::map<std::string, std::size_t> caseIndex;
+
+void AddCase(const std::string& name, const SummaryRow& row) {
+  caseIndex[name] = cases.size();
+  cases.push_back(row);
+}
 
 // Google Benchmark's console lines on stderr, and the run's medians kept for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -34,19 +43,26 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
       if (run.error_occurred || !(median || single)) continue;
-      SummaryRow row = cases.at(run.run_name.function_name);
+      const std::size_t index = caseIndex.at(run.run_name.function_name);
+      SummaryRow row = cases[index];
       const double seconds =
           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       const double pixels = double(row.size.width) * row.size.height;
       row.megapixelsPerSecond = seconds > 0 ? pixels / seconds / 1e6 : 0.0;
-      measured_.push_back(row);
+      measured_[index] = row;
     }
   }
 
-  const std::vector<SummaryRow>& measured() const { return measured_; }
+  // The rows measured, in the order of registration (random interleaving reports them in
+  // any order).
+  std::vector<SummaryRow> Measured() const {
+    std::vector<SummaryRow> rows;
+    for (const auto& [index, row] : measured_) rows.push_back(row);
+    return rows;
+  }
 
  private:
-  std::vector<SummaryRow> measured_;
+  std::map<std::size_t, SummaryRow> measured_;
 };
 
 void SetRate(benchmark::State& state, const ImagePair& images) {
@@ -72,7 +88,8 @@ int main(int argc, char** argv) {
   static char repetitions[] = "--benchmark_repetitions=9";
   static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
   static char minTime[] = "--benchmark_min_time=0.1";
-  std::vector<char*> args{argv[0], repetitions, aggregatesOnly, minTime};
+  static char interleave[] = "--benchmark_enable_random_interleaving=true";
+  std::vector<char*> args{argv[0], repetitions, aggregatesOnly, minTime, interleave};
   args.insert(args.end(), argv + 1, argv + argc);
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
@@ -94,7 +111,7 @@ int main(int argc, char** argv) {
     ImagePair* pair = images.emplace_back(std::make_unique<ImagePair>(size)).get();
 
     const std::string copyName = BenchmarkName("memcpy", size, "-");
-    cases[copyName] = {"memcpy", size, "-", 0.0};
+    AddCase(copyName, {"memcpy", size, "-", 0.0});
     benchmark::RegisterBenchmark(copyName.c_str(),
                                  [pair](benchmark::State& state) {
                                    for (auto _ : state) {
@@ -110,7 +127,7 @@ int main(int argc, char** argv) {
       for (const bool withProgress : {true, false}) {
         const char* progress = withProgress ? "yes" : "no";
         const std::string name = BenchmarkName(host->FilterLabel(index), size, progress);
-        cases[name] = {host->FilterLabel(index), size, progress, 0.0};
+        AddCase(name, {host->FilterLabel(index), size, progress, 0.0});
         const BenchHost* runner = host.get();
         benchmark::RegisterBenchmark(
             name.c_str(),
@@ -133,6 +150,6 @@ int main(int argc, char** argv) {
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  PrintSummary("native, " + path + ", median Mpx/s", reporter.measured());
+  PrintSummary("native, " + path + ", median Mpx/s", reporter.Measured());
   return 0;
 }

@@ -1,7 +1,9 @@
 // The benchmark where Google Benchmark is not at hand (the 32-bit Windows build, run under
 // Wine): every filter of the built module through its exported QFF_Execute, on each image
 // size, with and without a progress function, and in the same run a memcpy of the same
-// bytes, each timed with the steady clock as the median of 9 samples.
+// bytes. Each is timed with the steady clock as the median of 9 samples; the samples are
+// taken in rounds over all cases, so that a slow spell of a shared machine falls on every
+// case alike rather than on a few.
 //
 //   veilmere_timed_bench [module path]
 
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,27 +25,25 @@ constexpr int kSamples = 9;
 // the clock's resolution and the cost of reading it.
 constexpr double kSampleSeconds = 0.02;
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+using Clock = std::chrono::steady_clock;
 
-// The median time of one call of `run`, or a negative time when `run` failed.
-double MedianSecondsPerRun(const std::function<bool()>& run) {
-  using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
-  if (!run()) return -1;  // also the warm-up
-  const double once = Seconds(Clock::now() - start);
-  const int batch = once >= kSampleSeconds ? 1 : static_cast<int>(kSampleSeconds / once) + 1;
+struct Case {
+  SummaryRow row;
+  std::int64_t pixels;
+  std::function<bool()> run;  // false when the module's progress calls were wrong
+  int batch = 1;
+  std::vector<double> secondsPerRun;
+};
 
-  std::vector<double> samples;
-  for (int s = 0; s < kSamples; ++s) {
-    const auto begin = Clock::now();
-    for (int i = 0; i < batch; ++i)
-      if (!run()) return -1;
-    samples.push_back(Seconds(Clock::now() - begin) / batch);
-  }
-  std::nth_element(samples.begin(), samples.begin() + kSamples / 2, samples.end());
-  return samples[kSamples / 2];
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Times `batch` runs of `c`; false when a run failed.
+bool Sample(Case& c) {
+  const auto begin = Clock::now();
+  for (int i = 0; i < c.batch; ++i)
+    if (!c.run()) return false;
+  c.secondsPerRun.push_back(Seconds(Clock::now() - begin) / c.batch);
+  return true;
 }
 
 }  // namespace
@@ -62,36 +63,55 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<SummaryRow> rows;
-  bool failed = false;
+  std::vector<std::unique_ptr<ImagePair>> images;
+  std::vector<Case> cases;
   for (const ImageSize size : kImageSizes) {
-    ImagePair images(size);
-    const auto measure = [&](SummaryRow row, const std::function<bool()>& run) {
-      const double seconds = MedianSecondsPerRun(run);
-      if (seconds < 0) {
-        std::fprintf(stderr, "%s: the module's progress calls are wrong\n", row.label.c_str());
-        failed = true;
-        return;
-      }
-      row.megapixelsPerSecond = seconds > 0 ? double(images.pixels()) / seconds / 1e6 : 0.0;
-      std::fprintf(stderr, "%-34s %-10s %-4s %8.0f Mpx/s\n", row.label.c_str(),
-                   SizeLabel(size).c_str(), row.progress, row.megapixelsPerSecond);
-      rows.push_back(row);
-    };
-
-    measure({"memcpy", size, "-", 0.0}, [&] {
-      CopyImage(images);
-      return true;
-    });
+    ImagePair* pair = images.emplace_back(std::make_unique<ImagePair>(size)).get();
+    cases.push_back({{"memcpy", size, "-", 0.0}, pair->pixels(), [pair] {
+                       CopyImage(*pair);
+                       return true;
+                     }, 1, {}});
     for (std::int32_t index = 0; index < host->FilterCount(); ++index) {
       for (const bool withProgress : {true, false}) {
-        measure({host->FilterLabel(index), size, withProgress ? "yes" : "no", 0.0},
-                [&] { return host->Run(index, images, withProgress); });
+        cases.push_back({{host->FilterLabel(index), size, withProgress ? "yes" : "no", 0.0},
+                         pair->pixels(),
+                         [&host, pair, index, withProgress] {
+                           return host->Run(index, *pair, withProgress);
+                         }, 1, {}});
       }
     }
+  }
+
+  // A warm-up run of each case, which also sets how many runs make one sample.
+  for (Case& c : cases) {
+    const auto begin = Clock::now();
+    if (!c.run()) {
+      std::fprintf(stderr, "%s: the module's progress calls are wrong\n", c.row.label.c_str());
+      return 1;
+    }
+    const double once = Seconds(Clock::now() - begin);
+    c.batch = once >= kSampleSeconds ? 1 : static_cast<int>(kSampleSeconds / once) + 1;
+  }
+  for (int round = 0; round < kSamples; ++round) {
+    std::fprintf(stderr, "round %d of %d\n", round + 1, kSamples);
+    for (Case& c : cases) {
+      if (!Sample(c)) {
+        std::fprintf(stderr, "%s: the module's progress calls are wrong\n", c.row.label.c_str());
+        return 1;
+      }
+    }
+  }
+
+  std::vector<SummaryRow> rows;
+  for (Case& c : cases) {
+    auto& s = c.secondsPerRun;
+    std::nth_element(s.begin(), s.begin() + kSamples / 2, s.end());
+    const double median = s[kSamples / 2];
+    c.row.megapixelsPerSecond = median > 0 ? double(c.pixels) / median / 1e6 : 0.0;
+    rows.push_back(c.row);
   }
   PrintSummary(std::string(sizeof(void*) == 4 ? "32-bit" : "64-bit") + ", " + path +
                    ", median Mpx/s of " + std::to_string(kSamples) + " samples",
                rows);
-  return failed ? 1 : 0;
+  return 0;
 }
