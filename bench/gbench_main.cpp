@@ -42,6 +42,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      failed_ = failed_ || run.error_occurred;
       if (run.error_occurred || !(median || single)) continue;
       const std::size_t index = caseIndex.at(run.run_name.function_name);
       SummaryRow row = cases[index];
@@ -61,8 +62,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     return rows;
   }
 
+  // Whether any run stopped with an error.
+  bool Failed() const { return failed_; }
+
  private:
   std::map<std::size_t, SummaryRow> measured_;
+  bool failed_ = false;
 };
 
 void SetRate(benchmark::State& state, const ImagePair& images) {
@@ -151,5 +156,5 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   PrintSummary("native, " + path + ", median Mpx/s", reporter.Measured());
-  return 0;
+  return reporter.Failed() ? 1 : 0;
 }

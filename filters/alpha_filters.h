@@ -24,7 +24,8 @@ inline std::uint32_t Luma(std::uint32_t word) {
 // "Transparentize|透明化": alpha = 0.
 class TransparentizeFilter final : public PixelRule<TransparentizeFilter> {
  public:
-  TransparentizeFilter() : PixelRule("Transparentize|\x93\xA7\x96\xBE\x89\xBB", kTransparencyCategory) {}
+  TransparentizeFilter()
+      : PixelRule("Transparentize|\x93\xA7\x96\xBE\x89\xBB", kTransparencyCategory) {}
 
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
     StorePixelWord(destination, LoadPixelWord(source) & kColourBits);
@@ -42,6 +43,7 @@ class BrightnessToTransparencyFilter final : public PixelRule<BrightnessToTransp
             kTransparencyCategory) {}
 
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
+    // Alpha set to 255, then Y taken off it: no borrow can reach the colour bytes.
     const std::uint32_t word = LoadPixelWord(source);
     StorePixelWord(destination, (word | kAlphaBits) - (Luma(word) << 24));
   }
@@ -109,6 +111,7 @@ class InvertTransparencyFilter final : public PixelRule<InvertTransparencyFilter
                   kTransparencyCategory) {}
 
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
+    // 255 - a flips every bit of a.
     StorePixelWord(destination, LoadPixelWord(source) ^ kAlphaBits);
   }
 };
