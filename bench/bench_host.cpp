@@ -111,11 +111,12 @@ void PrintSummary(const std::string& title, const std::vector<SummaryRow>& rows)
               "x memcpy");
   for (const SummaryRow& row : rows) {
     const auto found = memcpyRate.find(std::int64_t{row.size.width} * row.size.height);
-    const double ratio = found != memcpyRate.end() && found->second > 0
-                             ? row.megapixelsPerSecond / found->second
-                             : 0.0;
-    std::printf("%-34s %-10s %-8s %8.0f %10.2f\n", row.label.c_str(),
-                SizeLabel(row.size).c_str(), row.progress, row.megapixelsPerSecond, ratio);
+    char ratio[16] = "-";  // no memcpy of this size was measured
+    if (found != memcpyRate.end() && found->second > 0) {
+      std::snprintf(ratio, sizeof ratio, "%.2f", row.megapixelsPerSecond / found->second);
+    }
+    std::printf("%-34s %-10s %-8s %8.0f %10s\n", row.label.c_str(), SizeLabel(row.size).c_str(),
+                row.progress, row.megapixelsPerSecond, ratio);
   }
   std::fflush(stdout);
 }
