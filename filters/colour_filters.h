@@ -3,53 +3,67 @@
 // its colour once, while it is constructed (that is, while the module loads); a colour the
 // user picks later does not reach a filter already built.
 
+#include <cstdint>
+
 #include "filters/pixel_filter.h"
 #include "host/host_api.h"
 
 namespace veilmere {
 
-// Holds the host colour `id` as the host answered it at construction. When the host offers no
-// colour query, the colour stays all zero bytes: black, and transparent.
-class HostColourFilter : public PixelFilter {
+// Holds the host colour `id` as the host answered it at construction, as a pixel word
+// (filters/pixel.h). When the host offers no colour query, the colour stays all zero bytes:
+// black, and transparent. `Leaf` is the filter class, as for PixelRule.
+template <class Leaf>
+class HostColourFilter : public PixelRule<Leaf> {
  protected:
   HostColourFilter(const char* name, ColourId id);
 
-  Pixel colour_{};
+  std::uint32_t colour_ = 0;
 };
 
 // "Transparentize(Fill with FGC)|透明化(描画色で塗りつぶす)": every pixel becomes the
 // drawing colour with alpha 0; the source is not read.
-class FillWithDrawingColourFilter final : public HostColourFilter {
+class FillWithDrawingColourFilter final : public HostColourFilter<FillWithDrawingColourFilter> {
  public:
   FillWithDrawingColourFilter();
 
- protected:
-  void ProcessPixel(const Pixel*, Pixel* destination) const final { *destination = colour_; }
+  void ProcessPixel(const Pixel*, Pixel* destination) const final {
+    StorePixelWord(destination, colour_);
+  }
 };
 
 // "Transparentize(Fill with BGC)|透明化(背景色で塗りつぶす)": every pixel becomes the
 // background colour with alpha 0; the source is not read.
-class FillWithBackgroundColourFilter final : public HostColourFilter {
+class FillWithBackgroundColourFilter final
+    : public HostColourFilter<FillWithBackgroundColourFilter> {
  public:
   FillWithBackgroundColourFilter();
 
- protected:
-  void ProcessPixel(const Pixel*, Pixel* destination) const final { *destination = colour_; }
+  void ProcessPixel(const Pixel*, Pixel* destination) const final {
+    StorePixelWord(destination, colour_);
+  }
 };
 
 // "Transpparentize FGC Pixels|描画色を透明化": the source pixel, with alpha 0 where its red,
 // green and blue all equal the drawing colour's; alpha takes no part in the comparison.
-class DrawingColourToTransparentFilter final : public HostColourFilter {
+class DrawingColourToTransparentFilter final
+    : public HostColourFilter<DrawingColourToTransparentFilter> {
  public:
   DrawingColourToTransparentFilter();
 
- protected:
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
-    *destination = *source;
-    if (source->r == colour_.r && source->g == colour_.g && source->b == colour_.b) {
-      destination->a = 0;
-    }
+    const std::uint32_t word = LoadPixelWord(source);
+    StorePixelWord(destination,
+                   (word & kColourBits) == (colour_ & kColourBits) ? word & kColourBits : word);
   }
 };
+
+// The constructors and the row loops are compiled in filters/colour_filters.cpp only.
+extern template class HostColourFilter<FillWithDrawingColourFilter>;
+extern template class HostColourFilter<FillWithBackgroundColourFilter>;
+extern template class HostColourFilter<DrawingColourToTransparentFilter>;
+extern template class PixelRule<FillWithDrawingColourFilter>;
+extern template class PixelRule<FillWithBackgroundColourFilter>;
+extern template class PixelRule<DrawingColourToTransparentFilter>;
 
 }  // namespace veilmere

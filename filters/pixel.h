@@ -1,8 +1,10 @@
 #pragma once
 // Memory layouts shared with the host, and the per-run progress record.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "host/host_api.h"
 
@@ -21,6 +23,23 @@ struct Pixel {
 static_assert(sizeof(Pixel) == 4 && alignof(Pixel) == 1);
 static_assert(offsetof(Pixel, b) == 0 && offsetof(Pixel, g) == 1 && offsetof(Pixel, r) == 2 &&
               offsetof(Pixel, a) == 3);
+
+// A pixel read as one 32-bit word: 0xAARRGGBB on the little-endian machines the module is
+// built for. Rules work on the word, through memcpy (a pixel has no alignment), so that the
+// compiler processes several pixels per instruction.
+static_assert(std::endian::native == std::endian::little, "a pixel word is 0xAARRGGBB");
+inline constexpr std::uint32_t kAlphaBits = 0xFF000000u;
+inline constexpr std::uint32_t kColourBits = 0x00FFFFFFu;
+
+inline std::uint32_t LoadPixelWord(const Pixel* pixel) {
+  std::uint32_t word;
+  std::memcpy(&word, pixel, sizeof word);
+  return word;
+}
+
+inline void StorePixelWord(Pixel* pixel, std::uint32_t word) {
+  std::memcpy(pixel, &word, sizeof word);
+}
 
 // A rectangle in pixels: left and top inclusive, right and bottom exclusive. The host may pass
 // any values; an empty or inverted rectangle touches nothing.

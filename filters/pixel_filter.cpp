@@ -10,17 +10,16 @@ void PixelFilter::Execute(HostValue, Pixel* source, Pixel* destination, HostValu
   if (area.top >= area.bottom) return;
 
   // 64-bit arithmetic throughout: a height of up to 2^32 - 1 rows times 100, and pixel
-  // offsets of images larger than 2 GiB on a 64-bit build, must not overflow.
+  // offsets of images larger than 2 GiB on a 64-bit build, must not overflow. A row of a
+  // rectangle that lies inside its image, as the host guarantees, fits a std::ptrdiff_t.
   const std::int64_t height = std::int64_t{area.bottom} - area.top;
   const bool hasPixels = source != nullptr && destination != nullptr && area.left < area.right;
+  const auto width = static_cast<std::ptrdiff_t>(std::int64_t{area.right} - area.left);
 
   for (std::int64_t i = 0; i < height; ++i) {
     if (hasPixels) {
-      const std::int64_t rowStart = (area.top + i) * rowLength;
-      for (std::int64_t x = area.left; x < area.right; ++x) {
-        const auto offset = static_cast<std::ptrdiff_t>(rowStart + x);
-        ProcessPixel(source + offset, destination + offset);
-      }
+      const auto offset = static_cast<std::ptrdiff_t>((area.top + i) * rowLength + area.left);
+      ProcessRow(source + offset, destination + offset, width);
     }
     const auto percent = static_cast<std::int32_t>(i * 100 / height);
     if (record != nullptr && percent != record->lastPercent && record->progress != nullptr) {
@@ -28,6 +27,11 @@ void PixelFilter::Execute(HostValue, Pixel* source, Pixel* destination, HostValu
       record->progress(percent, 100, record->user);
     }
   }
+}
+
+void PixelFilter::ProcessRow(const Pixel* source, Pixel* destination,
+                             std::ptrdiff_t count) const {
+  for (std::ptrdiff_t x = 0; x < count; ++x) ProcessPixel(source + x, destination + x);
 }
 
 }  // namespace veilmere

@@ -1,6 +1,7 @@
 #pragma once
 // A filter that computes each destination pixel from the source pixel at the same place.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "filters/filter.h"
@@ -19,7 +20,8 @@ class PixelFilter : public Filter {
   // reported if it differs from the record's last percentage. An empty or inverted
   // rectangle (top >= bottom), or a null `rect`, touches nothing and reports nothing; a
   // rectangle with no columns still reports its rows. A null `source` or `destination`
-  // touches no pixel but reports as usual. The four host values are not read.
+  // touches no pixel but reports as usual. The four host values are not read. A run obtains
+  // no storage: each row costs one ProcessRow call and one division, each pixel one rule.
   void Execute(HostValue hostValue2, Pixel* source, Pixel* destination, HostValue hostValue5,
                const FilterRect* rect, HostValue hostValue7, std::int32_t rowLength,
                HostValue hostValue9, ProgressRecord* record) override;
@@ -28,6 +30,30 @@ class PixelFilter : public Filter {
   // The per-pixel rule. `source` and `destination` may be the same pixel (a run in place),
   // so a rule reads what it needs of the source before it writes the destination.
   virtual void ProcessPixel(const Pixel* source, Pixel* destination) const = 0;
+
+  // Applies ProcessPixel to the `count` (> 0) pixels from `source` and `destination` on,
+  // left to right; Execute calls it once per row. The two rows are either the very same
+  // pixels or do not overlap at all, as the host passes one image or two. This one makes a
+  // virtual call per pixel; PixelRule replaces it with a loop the rule is compiled into.
+  virtual void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const;
+};
+
+// The base of a filter whose rule is a `final` ProcessPixel of its own class `Leaf`
+// (`class OpacifyFilter final : public PixelRule<OpacifyFilter>`). Its row loop calls
+// Leaf::ProcessPixel by a qualified, hence non-virtual, call: the rule is inlined into the
+// loop, where the compiler can process several pixels per instruction. A leaf declares its
+// ProcessPixel public so that this base may name it. Each leaf's loop is compiled once,
+// with the filters' optimisation options, where its header declares it (extern template).
+template <class Leaf>
+class PixelRule : public PixelFilter {
+ public:
+  using PixelFilter::PixelFilter;
+
+ protected:
+  void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {
+    const Leaf& leaf = static_cast<const Leaf&>(*this);
+    for (std::ptrdiff_t x = 0; x < count; ++x) leaf.Leaf::ProcessPixel(source + x, destination + x);
+  }
 };
 
 }  // namespace veilmere

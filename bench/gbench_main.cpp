@@ -1,0 +1,161 @@
+// The native benchmark, on Google Benchmark: every filter of the built module through its
+// exported QFF_Execute, on each image size, with and without a progress function, and in the
+// same run a memcpy of the same bytes. Google Benchmark's own lines go to stderr as the run
+// goes on; the summary with each filter's ratio to memcpy goes to stdout at the end.
+//
+//   veilmere_bench [Google Benchmark flags] [module path]
+//
+// Defaults: 9 repetitions in random order across all benchmarks (so that a slow spell of a
+// shared machine falls on every benchmark alike), medians only, 0.1 s per repetition; flags
+// given override them.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/bench_host.h"
+
+namespace veilmere::bench {
+namespace {
+
+// What each registered benchmark measures, in the order of registration, and where each
+// name is in that order.
+std::vector<SummaryRow> cases;
+std::map<std::string, std::size_t> caseIndex;
+
+void AddCase(const std::string& name, const SummaryRow& row) {
+  caseIndex[name] = cases.size();
+  cases.push_back(row);
+}
+
+// Google Benchmark's console lines on stderr, and the run's medians kept for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  SummaryReporter() : ConsoleReporter(OO_Tabular) { SetOutputStream(&std::cerr); }
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      failed_ = failed_ || run.error_occurred;
+      if (run.error_occurred || !(median || single)) continue;
+      const std::size_t index = caseIndex.at(run.run_name.function_name);
+      SummaryRow row = cases[index];
+      const double seconds =
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      const double pixels = double(row.size.width) * row.size.height;
+      row.megapixelsPerSecond = seconds > 0 ? pixels / seconds / 1e6 : 0.0;
+      measured_[index] = row;
+    }
+  }
+
+  // The rows measured, in the order of registration (random interleaving reports them in
+  // any order).
+  std::vector<SummaryRow> Measured() const {
+    std::vector<SummaryRow> rows;
+    for (const auto& [index, row] : measured_) rows.push_back(row);
+    return rows;
+  }
+
+  // Whether any run stopped with an error.
+  bool Failed() const { return failed_; }
+
+ private:
+  std::map<std::size_t, SummaryRow> measured_;
+  bool failed_ = false;
+};
+
+void SetRate(benchmark::State& state, const ImagePair& images) {
+  // Shown by Google Benchmark with an SI prefix: "4.9G/s" is 4,900 Mpx/s.
+  state.counters["pixels/s"] = benchmark::Counter(double(images.pixels()),
+                                                  benchmark::Counter::kIsIterationInvariantRate);
+}
+
+std::string BenchmarkName(std::string label, ImageSize size, const char* progress) {
+  for (char& c : label)
+    if (c == ' ') c = '_';
+  std::string name = label + "/" + SizeLabel(size);
+  if (progress[0] != '-') name += std::string("/progress:") + progress;
+  return name;
+}
+
+}  // namespace
+}  // namespace veilmere::bench
+
+int main(int argc, char** argv) {
+  using namespace veilmere::bench;
+
+  // Defaults first: Google Benchmark reads its flags in order, so the caller's win.
+  static char repetitions[] = "--benchmark_repetitions=9";
+  static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+  static char minTime[] = "--benchmark_min_time=0.1";
+  static char interleave[] = "--benchmark_enable_random_interleaving=true";
+  std::vector<char*> args{argv[0], repetitions, aggregatesOnly, minTime, interleave};
+  args.insert(args.end(), argv + 1, argv + argc);
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (count > 2) {
+    std::fprintf(stderr, "usage: %s [Google Benchmark flags] [module path]\n", argv[0]);
+    return 2;
+  }
+  const std::string path = count == 2 ? args[1] : VEILMERE_MODULE_PATH;
+
+  std::string error;
+  const auto host = BenchHost::Load(path, &error);
+  if (host == nullptr) {
+    std::fprintf(stderr, "veilmere_bench: %s\n", error.c_str());
+    return 1;
+  }
+
+  std::vector<std::unique_ptr<ImagePair>> images;
+  for (const ImageSize size : kImageSizes) {
+    ImagePair* pair = images.emplace_back(std::make_unique<ImagePair>(size)).get();
+
+    const std::string copyName = BenchmarkName("memcpy", size, "-");
+    AddCase(copyName, {"memcpy", size, "-", 0.0});
+    benchmark::RegisterBenchmark(copyName.c_str(),
+                                 [pair](benchmark::State& state) {
+                                   for (auto _ : state) {
+                                     CopyImage(*pair);
+                                     benchmark::ClobberMemory();
+                                   }
+                                   SetRate(state, *pair);
+                                 })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+
+    for (std::int32_t index = 0; index < host->FilterCount(); ++index) {
+      for (const bool withProgress : {true, false}) {
+        const char* progress = withProgress ? "yes" : "no";
+        const std::string name = BenchmarkName(host->FilterLabel(index), size, progress);
+        AddCase(name, {host->FilterLabel(index), size, progress, 0.0});
+        const BenchHost* runner = host.get();
+        benchmark::RegisterBenchmark(
+            name.c_str(),
+            [runner, pair, index, withProgress](benchmark::State& state) {
+              for (auto _ : state) {
+                if (!runner->Run(index, *pair, withProgress)) {
+                  state.SkipWithError("the module's progress calls are wrong");
+                  break;
+                }
+                benchmark::ClobberMemory();
+              }
+              SetRate(state, *pair);
+            })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+      }
+    }
+  }
+
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  PrintSummary("native, " + path + ", median Mpx/s", reporter.Measured());
+  return reporter.Failed() ? 1 : 0;
+}

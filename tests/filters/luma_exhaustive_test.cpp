@@ -1,0 +1,96 @@
+// The two luminance rules on every colour there is: one image holds all 2^24 colours, and
+// each rule runs over it through its Execute, as built for the module, with separate images
+// and in place, under several alpha patterns. Checked against the plain integer formula.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "filters/alpha_filters.h"
+#include "tests/support/expected_rules.h"
+#include "tests/support/test_image.h"
+
+namespace veilmere {
+namespace {
+
+// 4096 x 4096 colours, placed from column 1 of rows 4097 pixels long, so that row starts
+// fall on every alignment the vectorised loop may meet.
+constexpr std::int32_t kSide = 4096;
+constexpr std::int32_t kRowLength = kSide + 1;
+constexpr FilterRect kAllColours{1, 0, 1 + kSide, kSide};
+
+Pixel ColourAt(std::int32_t x, std::int32_t y) {
+  const auto index = static_cast<std::uint32_t>(y) * kSide + static_cast<std::uint32_t>(x - 1);
+  return Pixel{std::uint8_t(index), std::uint8_t(index >> 8), std::uint8_t(index >> 16), 0};
+}
+
+// Alpha of the colour at (x, y) under each pattern: none, full, and one that changes from
+// pixel to pixel, so that no alpha bit can leak into Y unnoticed.
+using AlphaPattern = std::uint8_t (*)(std::int32_t x, std::int32_t y);
+const AlphaPattern kAlphaPatterns[] = {
+    [](std::int32_t, std::int32_t) -> std::uint8_t { return 0; },
+    [](std::int32_t, std::int32_t) -> std::uint8_t { return 255; },
+    [](std::int32_t x, std::int32_t y) { return std::uint8_t(x * 7 + y * 13); },
+};
+
+void FillAllColours(test::TestImage& image, AlphaPattern alpha) {
+  for (std::int32_t y = 0; y < kSide; ++y) {
+    image.at(0, y) = Pixel{1, 2, 3, 4};  // outside the rectangle
+    for (std::int32_t x = 1; x <= kSide; ++x) {
+      Pixel p = ColourAt(x, y);
+      p.a = alpha(x, y);
+      image.at(x, y) = p;
+    }
+  }
+}
+
+// The first pixel of `result` that differs from `rule` applied to `source`, as text; empty
+// when every pixel in the rectangle matches and the column outside it is untouched.
+std::string FirstMismatch(const test::TestImage& source, const test::TestImage& result,
+                          const test::ExpectedRule& rule, Pixel outside) {
+  const test::HostColours noColours;
+  for (std::int32_t y = 0; y < kSide; ++y) {
+    if (!(result.at(0, y) == outside)) return "column 0 touched in row " + std::to_string(y);
+    for (std::int32_t x = 1; x <= kSide; ++x) {
+      const Pixel want = rule(source.at(x, y), noColours);
+      if (!(result.at(x, y) == want)) {
+        const Pixel s = source.at(x, y);
+        return "source (b" + std::to_string(s.b) + " g" + std::to_string(s.g) + " r" +
+               std::to_string(s.r) + " a" + std::to_string(s.a) + ") gave alpha " +
+               std::to_string(result.at(x, y).a) + ", want " + std::to_string(want.a);
+      }
+    }
+  }
+  return "";
+}
+
+TEST(LumaRulesOnEveryColour, MatchTheIntegerFormulaWithSeparateImagesAndInPlace) {
+  test::TestImage source(kSide + 1, kSide, kRowLength);
+  test::TestImage result(kSide + 1, kSide, kRowLength);
+  BrightnessToTransparencyFilter brightness;
+  DarknessToTransparencyFilter darkness;
+  const Filter* const filters[] = {&brightness, &darkness};
+
+  for (const AlphaPattern alpha : kAlphaPatterns) {
+    FillAllColours(source, alpha);
+    for (const Filter* constFilter : filters) {
+      auto& filter = const_cast<Filter&>(*constFilter);
+      const std::string name = filter.Name();
+      const auto& rule = test::ExpectedRules().at(name.substr(0, name.find('|')));
+
+      const Pixel outside{9, 9, 9, 9};
+      for (std::int32_t y = 0; y < kSide; ++y) result.at(0, y) = outside;
+      filter.Execute(0, source.data(), result.data(), 0, &kAllColours, 0, kRowLength, 0, nullptr);
+      ASSERT_EQ(FirstMismatch(source, result, rule, outside), "") << name << ", two images";
+
+      result.pixels = source.pixels;
+      filter.Execute(0, result.data(), result.data(), 0, &kAllColours, 0, kRowLength, 0, nullptr);
+      ASSERT_EQ(FirstMismatch(source, result, rule, source.at(0, 0)), "") << name << ", in place";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace veilmere
