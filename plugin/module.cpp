@@ -13,6 +13,15 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+// The module carries its own copy of the C++ runtime (it is linked statically), and that copy
+// sets aside a reserve of about 19 KB on the C heap when the module loads, for exceptions
+// thrown when memory runs out. The runtime never gives it back by itself; this releases it.
+// It is the runtime's own entry point for the purpose, declared by no header.
+namespace __gnu_cxx {
+void __freeres();
+}
+
 #define QF_EXPORT
 #else
 #define QF_EXPORT __attribute__((visibility("default")))
@@ -108,10 +117,14 @@ QF_EXPORT std::int32_t QF_CALL QFF_Setup(std::int32_t index, HostValue owner,
 #if defined(_WIN32)
 // Called by Windows when the module is mapped into or out of a process. On attach it builds
 // the filter list; false makes the loader refuse the module, so the host never sees a module
-// with a partial list. Nothing is done per thread or on detach: the list's static destructor
-// tears it down at unload.
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+// with a partial list. Nothing is done per thread. On detach the list's static destructor
+// tears the list down (the C runtime runs it after this returns); when the module is being
+// unloaded (`reserved` null: FreeLibrary, or a refused attach) the runtime's exception reserve
+// is released too, so that a host loading and unloading the module keeps no memory of it.
+// When the process is exiting (`reserved` not null) the heap is left alone, as Windows asks.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) return veilmere::ProcessFilterList().Initialize();
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) __gnu_cxx::__freeres();
   return TRUE;
 }
 #endif
