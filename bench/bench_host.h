@@ -75,8 +75,8 @@ class BenchHost {
   explicit BenchHost(std::unique_ptr<test::LoadedModule> module);
 
   std::unique_ptr<test::LoadedModule> module_;
-  test::ExecuteFn execute_;
-  test::GetNameFn getName_;
+  ExecuteFn execute_;
+  GetNameFn getName_;
   std::int32_t count_;
 };
 

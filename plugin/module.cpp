@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "filters/pixel.h"
 #include "host/host_api.h"
+#include "host/module_api.h"
 #include "plugin/error_notice.h"
 #include "plugin/filter_list.h"
 #include "plugin/filter_registry.h"
@@ -130,6 +132,13 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 #endif
 
 }  // extern "C"
+
+// Each export has exactly the prototype and calling convention hosts declare for it.
+static_assert(std::is_same_v<decltype(&QF_GetPluginInfo), veilmere::GetPluginInfoFn>);
+static_assert(std::is_same_v<decltype(&QFF_FilterCount), veilmere::FilterCountFn>);
+static_assert(std::is_same_v<decltype(&QFF_GetName), veilmere::GetNameFn>);
+static_assert(std::is_same_v<decltype(&QFF_Execute), veilmere::ExecuteFn>);
+static_assert(std::is_same_v<decltype(&QFF_Setup), veilmere::SetupFn>);
 
 #if !defined(_WIN32)
 // The shared-library loader has no way to refuse a library from inside it; a list that

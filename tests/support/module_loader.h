@@ -5,29 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "filters/pixel.h"
-#include "host/host_api.h"
+#include "host/module_api.h"
 
 namespace veilmere::test {
-
-// The exact prototypes of the five exports. On win32 every argument is 32 bits wide and the
-// callee pops them (stdcall), which is what the decorated names' byte counts say.
-using GetPluginInfoFn = std::int16_t(QF_CALL*)(char* buffer, std::uint32_t length);
-using FilterCountFn = std::int32_t(QF_CALL*)();
-using GetNameFn = char*(QF_CALL*)(std::int32_t index, char* category, std::uint32_t categoryLength,
-                                  char* name, std::uint32_t nameLength);
-using ExecuteFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue hostValue2, Pixel* source,
-                                         Pixel* destination, HostValue hostValue5,
-                                         const FilterRect* rect, HostValue hostValue7,
-                                         std::int32_t rowLength, HostValue hostValue9,
-                                         ProgressProc progress, void* user);
-using SetupFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue owner, HostValue hostValue3,
-                                       HostValue hostValue4, HostValue hostValue5);
-
-#if defined(_WIN32)
-static_assert(sizeof(HostValue) == 4 && sizeof(void*) == 4,
-              "the decorated names' byte counts assume 32-bit arguments");
-#endif
 
 class LoadedModule {
  public:

@@ -9,24 +9,11 @@
 #include <vector>
 
 #include "filters/pixel.h"
-#include "host/host_api.h"
+#include "host/module_api.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
-
-// The five exports. On win32 every argument is 32 bits wide and the callee pops them.
-using GetPluginInfoFn = std::int16_t(QF_CALL*)(char* buffer, std::uint32_t length);
-using FilterCountFn = std::int32_t(QF_CALL*)();
-using GetNameFn = char*(QF_CALL*)(std::int32_t index, char* category, std::uint32_t categoryLength,
-                                  char* name, std::uint32_t nameLength);
-using ExecuteFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue hostValue2, Pixel* source,
-                                         Pixel* destination, HostValue hostValue5,
-                                         const FilterRect* rect, HostValue hostValue7,
-                                         std::int32_t rowLength, HostValue hostValue9,
-                                         ProgressProc progress, void* user);
-using SetupFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue owner, HostValue hostValue3,
-                                       HostValue hostValue4, HostValue hostValue5);
 
 // One filter as `list` shows it: labels converted from code page 932 to UTF-8.
 struct FilterEntry {

@@ -47,22 +47,22 @@ constexpr CommandSpec kCommands[] = {
 };
 
 const CommandSpec& SpecOf(Command command) {
-  for (const CommandSpec& spec : kCommands) {
-    if (spec.command == command) return spec;
+  for (const CommandSpec& entry : kCommands) {
+    if (entry.command == command) return entry;
   }
   return kCommands[0];  // not reached: every command but kNone has a row
 }
 
 const OptionSpec* FindLong(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.name == name) return &spec;
+  for (const OptionSpec& entry : kOptions) {
+    if (entry.name == name) return &entry;
   }
   return nullptr;
 }
 
 const OptionSpec* FindShort(char letter) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.letter != 0 && spec.letter == letter) return &spec;
+  for (const OptionSpec& entry : kOptions) {
+    if (entry.letter != 0 && entry.letter == letter) return &entry;
   }
   return nullptr;
 }
@@ -127,7 +127,7 @@ void ApplyOption(Options& options, OptionId id, const std::string& value) {
 
 Options ParseArguments(const std::vector<std::string>& args) {
   struct Given {
-    const OptionSpec* spec;
+    const OptionSpec* entry;
     std::string written;  // as the user wrote it, for messages
     std::string value;
   };
@@ -146,31 +146,31 @@ Options ParseArguments(const std::vector<std::string>& args) {
       onlyOperands = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* entry = nullptr;
     std::string written = arg;
     std::optional<std::string> value;
     if (arg[1] == '-') {
       const std::size_t equals = arg.find('=');
       written = arg.substr(0, equals);
-      spec = FindLong(std::string_view(written).substr(2));
+      entry = FindLong(std::string_view(written).substr(2));
       if (equals != std::string::npos) value = arg.substr(equals + 1);
     } else if (arg.size() == 2) {
-      spec = FindShort(arg[1]);
+      entry = FindShort(arg[1]);
     }
-    if (spec == nullptr) throw UsageError("unknown option '" + written + "'");
-    if (spec->takesValue && !value) {
+    if (entry == nullptr) throw UsageError("unknown option '" + written + "'");
+    if (entry->takesValue && !value) {
       if (i + 1 == args.size()) throw UsageError("option '" + written + "' needs a value");
       value = args[++i];
-    } else if (!spec->takesValue && value) {
+    } else if (!entry->takesValue && value) {
       throw UsageError("option '" + written + "' takes no value");
     }
-    given.push_back({spec, written, value.value_or("")});
+    given.push_back({entry, written, value.value_or("")});
   }
 
   Options options;
   if (!operands.empty()) {
-    for (const CommandSpec& spec : kCommands) {
-      if (operands[0] == spec.name) options.command = spec.command;
+    for (const CommandSpec& entry : kCommands) {
+      if (operands[0] == entry.name) options.command = entry.command;
     }
     if (options.command == Command::kNone) {
       throw UsageError("unknown command '" + operands[0] + "'");
@@ -179,24 +179,24 @@ Options ParseArguments(const std::vector<std::string>& args) {
   }
 
   for (const Given& option : given) {
-    if ((option.spec->commands & Bit(options.command)) == 0) {
+    if ((option.entry->commands & Bit(options.command)) == 0) {
       if (options.command == Command::kNone) {
         throw UsageError("option '" + option.written + "' needs a command");
       }
       throw UsageError("option '" + option.written + "' is not one of " +
                        std::string(SpecOf(options.command).name) + "'s options");
     }
-    ApplyOption(options, option.spec->id, option.value);
+    ApplyOption(options, option.entry->id, option.value);
   }
   if (options.help || options.version) return options;
 
   if (options.command == Command::kNone) throw UsageError("no command given");
-  const CommandSpec& spec = SpecOf(options.command);
-  if (operands.size() < spec.operandCount) {
-    throw UsageError(std::string(spec.name) + " needs " + std::string(spec.operands));
+  const CommandSpec& entry = SpecOf(options.command);
+  if (operands.size() < entry.operandCount) {
+    throw UsageError(std::string(entry.name) + " needs " + std::string(entry.operands));
   }
-  if (operands.size() > spec.operandCount) {
-    throw UsageError("unexpected argument '" + operands[spec.operandCount] + "'");
+  if (operands.size() > entry.operandCount) {
+    throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'");
   }
   options.module = operands[0];
   switch (options.command) {
