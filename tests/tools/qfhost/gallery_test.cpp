@@ -7,18 +7,11 @@
 #include <cmath>
 
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/random_image.h"
 #include "tools/qfhost/errors.h"
 
 namespace veilmere::qfhost {
 namespace {
-
-Image RandomImage(std::int32_t width, std::int32_t height, std::uint32_t seed) {
-  test::TestImage random(width, height, width);
-  random.FillRandom(seed);
-  Image image(width, height);
-  image.pixels = random.pixels;
-  return image;
-}
 
 TEST(PlanGallery, LaysCellsOutInAnAboutSquareGrid) {
   const GalleryLayout layout = PlanGallery(11, 64, 48, 3, 100);

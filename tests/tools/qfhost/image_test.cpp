@@ -12,6 +12,7 @@
 #include <random>
 
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/random_image.h"
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
 
@@ -85,14 +86,6 @@ class PngBuilder {
   }
   std::vector<std::uint8_t> file_;
 };
-
-Image RandomImage(std::int32_t width, std::int32_t height, std::uint32_t seed) {
-  Image image(width, height);
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  for (Pixel& p : image.pixels) p = Rgba(byte(rng), byte(rng), byte(rng), byte(rng));
-  return image;
-}
 
 std::vector<std::uint8_t> FileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

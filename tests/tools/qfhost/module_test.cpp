@@ -10,6 +10,7 @@
 #include "tests/support/labels.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/random_image.h"
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/host_colours.h"
 #include "tools/qfhost/options.h"
@@ -24,14 +25,6 @@ std::string LoadError(const std::string& path) {
     return error.what();
   }
   return "loaded";
-}
-
-Image RandomImage(std::int32_t width, std::int32_t height, std::uint32_t seed) {
-  test::TestImage random(width, height, width);
-  random.FillRandom(seed);
-  Image image(width, height);
-  image.pixels = random.pixels;
-  return image;
 }
 
 TEST(FilterModule, ListsTheInformationLineAndEveryFilterInUtf8) {
