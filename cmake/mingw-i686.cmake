@@ -12,9 +12,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Every Windows release since Windows 8 requires SSE2, so the module may use it: the filters'
-# row loops process four pixels per SSE2 instruction. Windows only keeps the stack 4-byte
-# aligned; mingw's GCC realigns it where SSE code needs more (-mstackrealign, its default).
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
