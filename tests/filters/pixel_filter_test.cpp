@@ -9,8 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "filters/alpha_filters.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
+
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#endif
 
 namespace veilmere {
 namespace {
@@ -174,6 +179,32 @@ TEST(PixelFilterProgress, NullProgressFunctionOrRecordRunsWithoutReports) {
   filter.Execute(0, image.data(), image.data(), 0, &rect, 0, 2, 0, nullptr);
   EXPECT_EQ(filter.visits.size(), 12u);
 }
+
+#if !defined(_WIN32)
+TEST(PixelFilterWalk, AddressesPixelsBeyondThirtyTwoBitOffsets) {
+  if (sizeof(void*) < 8) GTEST_SKIP() << "a 32-bit process cannot hold such an image";
+  // Two rows of the longest row a host can name, 2^31 - 1 pixels: pixel 3 of row 1 lies
+  // 2^31 + 2 pixels (8 GiB) in, past any 32-bit pixel or byte offset. The mapping reserves
+  // no memory; only the pages touched are ever made.
+  constexpr std::int32_t kRowLength = INT32_MAX;
+  const std::size_t bytes = std::size_t{2} * kRowLength * sizeof(Pixel);
+  void* mapping = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(mapping, MAP_FAILED);
+  auto* image = static_cast<Pixel*>(mapping);
+  Pixel* farPixel = image + std::size_t{kRowLength} + 3;
+  *farPixel = Pixel{1, 2, 3, 4};
+  farPixel[1] = Pixel{5, 6, 7, 8};
+
+  OpacifyFilter opacify;
+  const FilterRect rect{3, 1, 4, 2};
+  opacify.Execute(0, image, image, 0, &rect, 0, kRowLength, 0, nullptr);
+  EXPECT_EQ(*farPixel, (Pixel{1, 2, 3, 255}));
+  EXPECT_EQ(farPixel[1], (Pixel{5, 6, 7, 8}));
+  EXPECT_EQ(image[3], (Pixel{0, 0, 0, 0}));  // row 0 is outside the rectangle
+  munmap(mapping, bytes);
+}
+#endif
 
 }  // namespace
 }  // namespace veilmere
