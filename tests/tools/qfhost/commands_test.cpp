@@ -15,6 +15,7 @@
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
 
@@ -36,13 +37,6 @@ Result RunQfhost(const std::vector<std::string>& args, bool terminal = false) {
   std::ostringstream out, err;
   const int status = Run(args, Console{out, err, terminal});
   return {status, out.str(), err.str()};
-}
-
-fs::path Scratch(const std::string& name) {
-  const fs::path dir = fs::path("qfhost_test_scratch") / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
 }
 
 bool IsOneErrorLine(const std::string& text) {

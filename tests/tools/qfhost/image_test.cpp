@@ -13,6 +13,7 @@
 
 #include "tests/support/test_image.h"
 #include "tests/tools/qfhost/support/random_image.h"
+#include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
 
@@ -101,15 +102,6 @@ std::vector<std::string> Entries(const fs::path& dir) {
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// A fresh, empty directory for one test, relative to the test's working directory (CTest runs
-// it in the build tree), so that the same path works natively and under Wine.
-fs::path Scratch(const std::string& name) {
-  const fs::path dir = fs::path("qfhost_test_scratch") / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
 }
 
 TEST(PixelConversion, SwapsRedAndBlueBothWays) {
