@@ -37,6 +37,9 @@ install(FILES ${package_texts} ${package_dir}/SHA256SUMS DESTINATION .)
 find_program(VEILMERE_ZIP zip REQUIRED)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME veilmere-${PROJECT_VERSION}-win32${VEILMERE_PACKAGE_SUFFIX})
+# The ZIP's name for the rest of the build (include(CPack) leaves the source package's name in
+# CPACK_PACKAGE_FILE_NAME).
+set(VEILMERE_PACKAGE_FILE ${CPACK_PACKAGE_FILE_NAME}.zip)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/reproducible-zip.cmake)
