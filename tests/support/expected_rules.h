@@ -7,15 +7,18 @@
 #include <map>
 #include <string>
 
-#include "filters/pixel.h"
+#include "host/host_api.h"
+#include "hostkit/colour_answer.h"
 
 namespace veilmere::test {
 
 // The host colours a run of the colour filters depends on (as the host answered them).
-struct HostColours {
-  Pixel drawing{};
-  Pixel background{};
-};
+using HostColours = hostkit::HostColours;
+
+// What the test hosts answer the colour query with: colours whose every byte differs, and a
+// result no code would make up.
+inline constexpr HostColours kTestColours{{10, 20, 30, 40}, {200, 150, 100, 50}};
+inline constexpr std::int32_t kTestQueryResult = 77;
 
 using ExpectedRule = std::function<Pixel(Pixel source, const HostColours& host)>;
 
