@@ -77,9 +77,7 @@ class GuardPageTest : public testing::Test {
   void SetUp() override { ASSERT_NE(module_, nullptr); }
 
   static std::string EnglishName(std::int32_t index) {
-    char category[256], name[256];
-    module_->GetName()(index, category, sizeof category, name, sizeof name);
-    const std::string label = name;
+    const std::string label = NameLabel(*module_, index);
     return label.substr(0, label.find('|'));
   }
 

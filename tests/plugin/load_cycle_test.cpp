@@ -51,10 +51,8 @@ void LoadRunAndUnload(int cycle) {
   source.FillRandom(static_cast<std::uint32_t>(cycle));
   const FilterRect rect{0, 0, 12, 5};
   for (std::int32_t index = 0; index < count; ++index) {
-    char category[64], name[64];
-    module->GetName()(index, category, sizeof category, name, sizeof name);
-    const std::string label = name;
-    const ExpectedRule& rule = ExpectedRules().at(label.substr(0, label.find('|')));
+    const std::string label = NameLabel(*module, index);
+    const ExpectedRule& rule = RuleOf(label);
 
     TestImage destination(12, 5, 12);
     ProgressLog log;

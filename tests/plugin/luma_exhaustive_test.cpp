@@ -80,10 +80,8 @@ TEST(LumaRulesOnEveryColour, MatchTheIntegerFormulaWithSeparateImagesAndInPlace)
   for (const AlphaPattern alpha : kAlphaPatterns) {
     FillAllColours(source, alpha);
     for (const std::int32_t index : {kBrightnessIndex, kDarknessIndex}) {
-      char category[64], label[64];
-      module->GetName()(index, category, sizeof category, label, sizeof label);
-      const std::string name = label;
-      const auto& rule = test::ExpectedRules().at(name.substr(0, name.find('|')));
+      const std::string name = test::NameLabel(*module, index);
+      const auto& rule = test::RuleOf(name);
       const auto run = [&](Pixel* from, Pixel* to) {
         module->Execute()(index, 0, from, to, 0, &kAllColours, 0, kRowLength, 0, nullptr, nullptr);
       };

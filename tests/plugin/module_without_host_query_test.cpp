@@ -29,10 +29,8 @@ TEST(HostWithoutColourQuery, TheModuleLoadsAndEveryFilterRunsWithZeroColours) {
   const HostColours zero{};  // the colour a filter holds when the host does not answer
   const FilterRect rect{1, 1, 15, 11};
   for (std::int32_t index = 0; index < count; ++index) {
-    char category[64], name[64];
-    module->GetName()(index, category, sizeof category, name, sizeof name);
-    const std::string label = name;
-    const auto& rule = ExpectedRules().at(label.substr(0, label.find('|')));
+    const std::string label = NameLabel(*module, index);
+    const auto& rule = RuleOf(label);
 
     TestImage source(16, 12, 16), destination(16, 12, 16);
     source.FillRandom(index + 5);

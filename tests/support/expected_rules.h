@@ -9,6 +9,7 @@
 
 #include "host/host_api.h"
 #include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
 
 namespace veilmere::test {
 
@@ -58,6 +59,18 @@ inline const std::map<std::string, ExpectedRule>& ExpectedRules() {
        }},
   };
   return rules;
+}
+
+// The name label of filter `index` of a loaded module, as it hands it out (code page 932).
+inline std::string NameLabel(const hostkit::LoadedModule& module, std::int32_t index) {
+  char category[256], name[256];
+  module.GetName()(index, category, sizeof category, name, sizeof name);
+  return name;
+}
+
+// The rule of the filter whose name label is `label` ("English|Japanese").
+inline const ExpectedRule& RuleOf(const std::string& label) {
+  return ExpectedRules().at(label.substr(0, label.find('|')));
 }
 
 }  // namespace veilmere::test
