@@ -74,7 +74,7 @@ TEST_F(ModuleTest, LoadingAsksTheHostForItsColoursThreeTimesAndNothingElseDoes) 
 }
 
 TEST_F(ModuleTest, ColourFiltersUseTheColoursTheHostAnswered) {
-  // The fake host answers drawing (10, 20, 30, 40) and background (200, 150, 100, 50).
+  // The test host answers drawing (10, 20, 30, 40) and background (200, 150, 100, 50).
   const Pixel sources[] = {{10, 20, 30, 255}, {10, 20, 31, 255}, {10, 20, 30, 7}, {0, 0, 0, 0}};
   const auto run = [&](std::int32_t index) {
     std::vector<Pixel> row(std::begin(sources), std::end(sources));
