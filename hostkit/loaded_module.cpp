@@ -13,11 +13,6 @@ namespace {
 
 thread_local std::string lastError;
 
-template <class Fn>
-Fn Export(const LoadedModule& module, const char* name) {
-  return reinterpret_cast<Fn>(module.Symbol(name));
-}
-
 #if defined(_WIN32)
 
 void* OpenLibrary(const std::string& path) {
@@ -69,11 +64,11 @@ std::string LoadedModule::LastError() { return lastError; }
 
 LoadedModule::LoadedModule(void* handle)
     : handle_(handle),
-      getPluginInfo_(Export<GetPluginInfoFn>(*this, "QF_GetPluginInfo")),
-      filterCount_(Export<FilterCountFn>(*this, "QFF_FilterCount")),
-      getName_(Export<GetNameFn>(*this, "QFF_GetName")),
-      execute_(Export<ExecuteFn>(*this, "QFF_Execute")),
-      setup_(Export<SetupFn>(*this, "QFF_Setup")) {}
+      getPluginInfo_(Function<GetPluginInfoFn>("QF_GetPluginInfo")),
+      filterCount_(Function<FilterCountFn>("QFF_FilterCount")),
+      getName_(Function<GetNameFn>("QFF_GetName")),
+      execute_(Function<ExecuteFn>("QFF_Execute")),
+      setup_(Function<SetupFn>("QFF_Setup")) {}
 
 LoadedModule::~LoadedModule() { CloseLibrary(handle_); }
 

@@ -28,6 +28,12 @@ class LoadedModule {
   // The export named `name`, or null.
   void* Symbol(const char* name) const;
 
+  // The export named `name` as a pointer of the prototype `Fn`, or null.
+  template <class Fn>
+  Fn Function(const char* name) const {
+    return reinterpret_cast<Fn>(Symbol(name));
+  }
+
   // The five exports under their plain names; null where the module lacks one.
   GetPluginInfoFn GetPluginInfo() const { return getPluginInfo_; }
   FilterCountFn FilterCount() const { return filterCount_; }
