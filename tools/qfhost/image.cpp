@@ -494,25 +494,39 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
     throw RunError("a " + std::to_string(image.width) + "x" + std::to_string(image.height) +
                    " image is too large to write");
   }
-  Deflater deflater;
-  if (::deflateInit2(&deflater.stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15, 9,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
-    throw RunError("out of memory");
+  // Two zlib streams take the same filtered rows, and the smaller result is written: zlib's
+  // best level with its default strategy, which suits flat, screenshot-like images, and the
+  // settings of libpng's defaults (level 6, Z_FILTERED, memory level 8), so that the output
+  // is never larger than what that library writes for the same pixels with the same filters.
+  struct Stream {
+    Deflater deflater;
+    std::vector<std::uint8_t> compressed;
+  };
+  std::array<Stream, 2> streams;
+  const int settings[2][3] = {{Z_BEST_COMPRESSION, 9, Z_DEFAULT_STRATEGY}, {6, 8, Z_FILTERED}};
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    if (::deflateInit2(&streams[i].deflater.stream, settings[i][0], Z_DEFLATED, 15, settings[i][1],
+                       settings[i][2]) != Z_OK) {
+      throw RunError("out of memory");
+    }
+    streams[i].deflater.ready = true;
   }
-  deflater.ready = true;
-  std::vector<std::uint8_t> compressed;
   std::vector<std::uint8_t> out(std::size_t{1} << 16);
   const auto deflate = [&](const std::uint8_t* data, std::size_t size, int flush) {
-    deflater.stream.next_in = const_cast<Bytef*>(data);
-    deflater.stream.avail_in = static_cast<uInt>(size);
-    int result = Z_OK;
-    do {
-      deflater.stream.next_out = out.data();
-      deflater.stream.avail_out = static_cast<uInt>(out.size());
-      result = ::deflate(&deflater.stream, flush);
-      if (result == Z_STREAM_ERROR) throw RunError("cannot compress the image");
-      compressed.insert(compressed.end(), out.data(), out.data() + (out.size() - deflater.stream.avail_out));
-    } while (deflater.stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+    for (Stream& each : streams) {
+      z_stream& stream = each.deflater.stream;
+      stream.next_in = const_cast<Bytef*>(data);
+      stream.avail_in = static_cast<uInt>(size);
+      int result = Z_OK;
+      do {
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        result = ::deflate(&stream, flush);
+        if (result == Z_STREAM_ERROR) throw RunError("cannot compress the image");
+        each.compressed.insert(each.compressed.end(), out.data(),
+                               out.data() + (out.size() - stream.avail_out));
+      } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+    }
   };
 
   // Each candidate row: the filter byte, then 4 bytes a pixel.
@@ -542,6 +556,9 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
     if (progress) progress(y + 1, image.height);
   }
   deflate(nullptr, 0, Z_FINISH);
+  const std::vector<std::uint8_t>& compressed =
+      streams[0].compressed.size() <= streams[1].compressed.size() ? streams[0].compressed
+                                                                     : streams[1].compressed;
 
   std::vector<std::uint8_t> file(kPngSignature, kPngSignature + sizeof kPngSignature);
   std::vector<std::uint8_t> header;

@@ -83,9 +83,10 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
 Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
 // An 8-bit RGBA PNG file of `image`, with the `metadata` chunks before its pixels. Each row
-// takes the PNG row filter whose bytes, read as signed, sum smallest in magnitude; zlib
-// compresses them at its best level. Throws RunError when the image is empty or larger than
-// kMaxImagePixels.
+// takes the PNG row filter whose bytes, read as signed, sum smallest in magnitude (libpng's
+// default choice); zlib compresses the rows twice, at its best level and with libpng's
+// default settings, and the smaller is kept, so the file is never larger than libpng's
+// default writes. Throws RunError when the image is empty or larger than kMaxImagePixels.
 std::vector<std::uint8_t> EncodePng(const Image& image,
                                     const std::vector<PngChunk>& metadata = {},
                                     const RowProgress& progress = {});
