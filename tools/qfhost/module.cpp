@@ -132,6 +132,7 @@ std::string_view JapanesePart(std::string_view label) {
 }
 
 std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query) {
+  if (query.empty()) throw RunError("unknown filter '' ('qfhost list MODULE' shows every filter)");
   const auto count = static_cast<std::int64_t>(filters.size());
   if (IsAsciiDigits(query)) {
     const std::int64_t index = query.size() <= 9 ? std::stoll(std::string(query)) : count;
