@@ -88,6 +88,8 @@ struct Grammar {
     app.set_help_flag();
     // Anything the grammar does not know is collected and named in qfhost's own words below.
     app.allow_extras();
+    // CLI11 on Windows would read "/x" as an option; qfhost's operands are often Unix paths.
+    app.allow_windows_style_options(false);
     app.add_flag("-h,--help", options.help)->disable_flag_override();
     app.add_flag("--version", options.version)->disable_flag_override();
     app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
@@ -96,6 +98,7 @@ struct Grammar {
       CLI::App* command = app.add_subcommand(names[i]);
       command->set_help_flag();
       command->allow_extras();
+      command->allow_windows_style_options(false);
       command->fallthrough();  // --help, --version and --quiet belong to every command
       command->add_option("operands", operands);
       commands[i] = command;
