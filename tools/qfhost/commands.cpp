@@ -168,22 +168,23 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   for (const std::string& label : labels) labelWidth = std::max(labelWidth, LabelWidth(label));
 
   const auto cells = static_cast<std::int32_t>(labels.size());
-  const GalleryLayout layout = PlanGallery(cells, header.width, header.height, options.scale, labelWidth);
+  const GalleryLayout layout =
+      PlanGallery(cells, header.width, header.height, options.scale, labelWidth);
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
   progress.Begin("reading " + FileName(options.input), 1, 1);
-  const Image source = DecodePngFile(bytes, options.input, rows).image;
+  Image source = DecodePngFile(bytes, options.input, rows).image;
   Gallery gallery(layout);
   gallery.Place(0, source, labels[0]);
   const FilterRect whole{0, 0, source.width, source.height};
-  Image input = source;  // the module takes pixels it may write; the gallery keeps its own
   Image result;
   for (const FilterEntry& filter : filters) {
     result = source;
     progress.Begin(std::string(EnglishPart(filter.name)), filter.index + 1, cells - 1);
-    module.Execute(filter.index, input, result, whole, &ProgressBar::Report, &progress);
+    module.Execute(filter.index, source, result, whole, &ProgressBar::Report, &progress);
     gallery.Place(filter.index + 1, result, labels[std::size_t(filter.index) + 1]);
   }
-  progress.Begin("writing " + (options.output == "-" ? "standard output" : FileName(options.output)), 1, 1);
+  progress.Begin(
+      "writing " + (options.output == "-" ? "standard output" : FileName(options.output)), 1, 1);
   const std::vector<std::uint8_t> encoded = EncodePng(gallery.image(), {}, rows);
   progress.End();
   WriteOutput(options.output, encoded, console);
