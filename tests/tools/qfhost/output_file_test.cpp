@@ -109,7 +109,9 @@ TEST(OutputFile, AReplacedFileKeepsItsModeAndOwner) {
   std::ofstream(path) << "old";
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+  if (root) {
+    ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+  }
   WriteWholeFile(path.string(), kNew);
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
