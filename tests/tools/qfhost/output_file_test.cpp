@@ -25,10 +25,12 @@ namespace fs = std::filesystem;
 
 const std::vector<std::uint8_t> kNew = {'n', 'e', 'w'};
 
+#ifndef _WIN32
 std::string Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+#endif
 
 std::string WriteError(const fs::path& path) {
   try {
