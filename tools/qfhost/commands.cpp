@@ -9,7 +9,6 @@
 
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/gallery.h"
-#include "tools/qfhost/host_colours.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/module.h"
 #include "tools/qfhost/options.h"
@@ -21,8 +20,7 @@ namespace {
 
 // Everything is gathered before the first line is printed, so a failure prints no list.
 void List(const Options& options, const Console& console) {
-  SetHostColours(options.drawing, options.background);
-  const FilterModule module(options.module);
+  const FilterModule module(options.module, {options.drawing, options.background});
   const std::string info = module.Info();
   const std::vector<FilterEntry> filters = module.Filters();
   console.out << info << '\n';
@@ -72,8 +70,8 @@ struct LoadedFilter {
 };
 
 LoadedFilter LoadFilter(const Options& options) {
-  SetHostColours(options.drawing, options.background);
-  auto module = std::make_unique<FilterModule>(options.module);
+  auto module = std::make_unique<FilterModule>(
+      options.module, hostkit::HostColours{options.drawing, options.background});
   const std::vector<FilterEntry> filters = module->Filters();
   const std::int32_t index = FindFilter(filters, options.filter);
   return {std::move(module), index, std::string(EnglishPart(filters[std::size_t(index)].name))};
@@ -155,8 +153,7 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   CheckOutput(options.output, console);
   PngHeader header;
   const std::vector<std::uint8_t> bytes = ReadInput(options.input, &header);
-  SetHostColours(options.drawing, options.background);
-  const FilterModule module(options.module);
+  const FilterModule module(options.module, {options.drawing, options.background});
   const std::vector<FilterEntry> filters = module.Filters();
   if (filters.empty()) throw RunError("module '" + options.module + "' offers no filters");
 
