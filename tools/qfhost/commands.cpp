@@ -1,13 +1,18 @@
 #include "tools/qfhost/commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <set>
 
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/module.h"
 #include "tools/qfhost/options.h"
+#include "tools/qfhost/platform.h"
 #include "tools/qfhost/progress.h"
 
 namespace veilmere::qfhost {
@@ -22,26 +27,132 @@ void List(const Options& options, const Console& console) {
   for (const FilterEntry& filter : filters) {
     console.out << filter.index << '\t' << filter.category << '\t' << filter.name << '\n';
   }
+}
+
+RunError StandardOutputFailed() {
+  const int error = errno;
+  return RunError(std::string("cannot write to standard output: ") +
+                  (error != 0 ? std::strerror(error) : "the write failed"));
+}
+
+// Before any input is read: the output can be written. "-" is standard output, which must
+// not be a terminal, since PNG data would only garble it.
+void CheckOutput(const std::string& output, const Console& console) {
+  if (output != "-") {
+    CheckOutputPath(output);
+  } else if (console.outIsTerminal) {
+    throw RunError("standard output is a terminal, where PNG data does not belong; "
+                   "redirect it or name a file");
+  }
+}
+
+void WriteOutput(const std::string& output, const std::vector<std::uint8_t>& bytes,
+                 const Console& console) {
+  if (output != "-") return WriteWholeFile(output, bytes);
+  errno = 0;
+  console.out.write(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<std::streamsize>(bytes.size()));
   console.out.flush();
+  if (!console.out) throw StandardOutputFailed();
 }
 
-// Pixels outside the rectangle keep the input's values: the destination starts as a copy.
-void Apply(const Options& options, ProgressBar& progress) {
-  Image source = ReadPng(options.input);
-  const FilterRect rect = RectInsideImage(options.rect, source.width, source.height);
-  const FilterModule module(options.module, {options.drawing, options.background});
-  const std::vector<FilterEntry> filters = module.Filters();
+std::vector<std::uint8_t> ReadInput(const std::string& input, PngHeader* header) {
+  std::vector<std::uint8_t> bytes = ReadWholeFile(input, kMaxFileBytes);
+  *header = ReadPngHeader(bytes, input);
+  return bytes;
+}
+
+// The module and the filter apply uses, loaded once for every file.
+struct LoadedFilter {
+  std::unique_ptr<FilterModule> module;
+  std::int32_t index;
+  std::string name;  // its English name, for the progress bar
+};
+
+LoadedFilter LoadFilter(const Options& options) {
+  auto module = std::make_unique<FilterModule>(
+      options.module, hostkit::HostColours{options.drawing, options.background});
+  const std::vector<FilterEntry> filters = module->Filters();
   const std::int32_t index = FindFilter(filters, options.filter);
-
-  Image destination = source;
-  progress.Begin(std::string(EnglishPart(filters[index].name)), 1, 1);
-  module.Execute(index, source, destination, rect, &ProgressBar::Report, &progress);
-  progress.End();
-  WritePng(options.output, destination);
+  return {std::move(module), index, std::string(EnglishPart(filters[std::size_t(index)].name))};
 }
 
-void MakeGallery(const Options& options, ProgressBar& progress) {
-  Image source = ReadPng(options.input);
+// One input to one output. Everything that can be checked from the output's path and the
+// input's header is checked before a pixel is decoded. Pixels outside the rectangle keep the
+// input's values: the destination starts as a copy. The bar covers decoding, filtering and
+// encoding.
+void ApplyOne(const LoadedFilter& filter, const Options& options, const std::string& input,
+              const std::string& output, const Console& console, ProgressBar& progress) {
+  CheckOutput(output, console);
+  PngHeader header;
+  const std::vector<std::uint8_t> bytes = ReadInput(input, &header);
+  const FilterRect rect = RectInsideImage(options.rect, header.width, header.height);
+  const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
+
+  progress.Phase(0, 40);
+  DecodedPng source = DecodePngFile(bytes, input, rows);
+  Image destination = source.image;
+  progress.Phase(40, 60);
+  filter.module->Execute(filter.index, source.image, destination, rect, &ProgressBar::Report,
+                        &progress);
+  progress.Phase(60, 100);
+  const std::vector<std::uint8_t> encoded =
+      EncodePng(destination, options.strip ? std::vector<PngChunk>{} : source.metadata, rows);
+  progress.End();
+  WriteOutput(output, encoded, console);
+}
+
+void Apply(const Options& options, const Console& console, ProgressBar& progress) {
+  CheckOutput(options.output, console);
+  const LoadedFilter filter = LoadFilter(options);
+  progress.Begin(filter.name, 1, 1);
+  ApplyOne(filter, options, options.input, options.output, console, progress);
+}
+
+// Each input in turn, into --output-dir under its own name or over itself. A file that fails
+// is reported and the rest go on.
+int ApplyBatch(const Options& options, const Console& console, ProgressBar& progress) {
+  if (!options.outputDir.empty() && !IsFolder(options.outputDir)) {
+    throw RunError("output folder '" + options.outputDir + "' does not exist");
+  }
+  const LoadedFilter filter = LoadFilter(options);
+  const int total = static_cast<int>(options.inputs.size());
+  int failed = 0;
+  std::set<std::string> written;
+  for (int i = 0; i < total; ++i) {
+    const std::string& input = options.inputs[std::size_t(i)];
+    const std::string output =
+        options.inPlace ? input : JoinPath(options.outputDir, FileName(input));
+    try {
+      if (FileName(input).empty()) throw RunError("cannot read '" + input + "': it names a folder");
+      if (!options.inPlace && SameFile(input, output)) {
+        throw RunError("'" + output + "' is the input itself; --in-place replaces inputs");
+      }
+      if (!written.insert(output).second) {
+        throw RunError("'" + input + "' would write over '" + output +
+                       "', already written from another input of that name");
+      }
+      progress.Begin(FileName(input) + ": " + filter.name, i + 1, total);
+      ApplyOne(filter, options, input, output, console, progress);
+    } catch (const RunError& error) {
+      progress.End();
+      console.err << "qfhost: " << error.what() << std::endl;
+      ++failed;
+    } catch (const std::bad_alloc&) {
+      progress.End();
+      console.err << "qfhost: '" << input << "': out of memory" << std::endl;
+      ++failed;
+    }
+  }
+  console.err << "qfhost: " << total - failed << " of " << total << " file"
+              << (total == 1 ? "" : "s") << " written, " << failed << " failed" << std::endl;
+  return failed == 0 ? kExitSuccess : kExitFailure;
+}
+
+void MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {
+  CheckOutput(options.output, console);
+  PngHeader header;
+  const std::vector<std::uint8_t> bytes = ReadInput(options.input, &header);
   const FilterModule module(options.module, {options.drawing, options.background});
   const std::vector<FilterEntry> filters = module.Filters();
   if (filters.empty()) throw RunError("module '" + options.module + "' offers no filters");
@@ -54,7 +165,12 @@ void MakeGallery(const Options& options, ProgressBar& progress) {
   for (const std::string& label : labels) labelWidth = std::max(labelWidth, LabelWidth(label));
 
   const auto cells = static_cast<std::int32_t>(labels.size());
-  Gallery gallery(PlanGallery(cells, source.width, source.height, options.scale, labelWidth));
+  const GalleryLayout layout =
+      PlanGallery(cells, header.width, header.height, options.scale, labelWidth);
+  const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
+  progress.Begin("reading " + FileName(options.input), 1, 1);
+  Image source = DecodePngFile(bytes, options.input, rows).image;
+  Gallery gallery(layout);
   gallery.Place(0, source, labels[0]);
   const FilterRect whole{0, 0, source.width, source.height};
   Image result;
@@ -64,8 +180,11 @@ void MakeGallery(const Options& options, ProgressBar& progress) {
     module.Execute(filter.index, source, result, whole, &ProgressBar::Report, &progress);
     gallery.Place(filter.index + 1, result, labels[std::size_t(filter.index) + 1]);
   }
+  progress.Begin(
+      "writing " + (options.output == "-" ? "standard output" : FileName(options.output)), 1, 1);
+  const std::vector<std::uint8_t> encoded = EncodePng(gallery.image(), {}, rows);
   progress.End();
-  WritePng(options.output, gallery.image());
+  WriteOutput(options.output, encoded, console);
 }
 
 }  // namespace
@@ -73,22 +192,31 @@ void MakeGallery(const Options& options, ProgressBar& progress) {
 int Run(const std::vector<std::string>& args, const Console& console) {
   try {
     const Options options = ParseArguments(args);
+    int status = kExitSuccess;
     if (options.version) {
       console.out << "qfhost " << QFHOST_VERSION << '\n';
-      return kExitSuccess;
-    }
-    if (options.help) {
+    } else if (options.help) {
       console.out << HelpText(options.command);
-      return kExitSuccess;
+    } else {
+      ProgressBar progress(console.err, console.errIsTerminal && !options.quiet);
+      switch (options.command) {
+        case Command::kList: List(options, console); break;
+        case Command::kApply:
+          if (options.inPlace || !options.outputDir.empty()) {
+            status = ApplyBatch(options, console, progress);
+          } else {
+            Apply(options, console, progress);
+          }
+          break;
+        case Command::kGallery: MakeGallery(options, console, progress); break;
+        case Command::kNone: break;  // ParseArguments refuses a command line without one
+      }
     }
-    ProgressBar progress(console.err, console.errIsTerminal && !options.quiet);
-    switch (options.command) {
-      case Command::kList: List(options, console); break;
-      case Command::kApply: Apply(options, progress); break;
-      case Command::kGallery: MakeGallery(options, progress); break;
-      case Command::kNone: break;  // ParseArguments refuses a command line without one
-    }
-    return kExitSuccess;
+    // What was printed must have arrived: a full disk or a closed pipe is a failure.
+    errno = 0;
+    console.out.flush();
+    if (!console.out) throw StandardOutputFailed();
+    return status;
   } catch (const UsageError& error) {
     console.err << "qfhost: " << error.what() << " (" << kHelpHint << ")" << std::endl;
     return kExitUsage;

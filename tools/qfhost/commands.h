@@ -12,11 +12,15 @@ struct Console {
   std::ostream& out;   // what the user asked for: help, the list
   std::ostream& err;   // errors, and the progress bar
   bool errIsTerminal;  // the progress bar is drawn only then (and not with --quiet)
+  bool outIsTerminal = false;  // PNG data ("-" as the output) is never written to one
 };
 
 // Runs the command line `args` (without the program name) and returns the exit status. Every
 // failure ends as one line "qfhost: PROBLEM" on console.err and status 1, or 2 for a command
-// line qfhost cannot make sense of; output files are then left as they were.
+// line qfhost cannot make sense of; output files are then left as they were. A failed
+// write to console.out is such a failure too. apply's batch form reports each failed file
+// in one such line, goes on with the rest, closes with a line of counts and returns 1 when
+// any file failed.
 int Run(const std::vector<std::string>& args, const Console& console);
 
 }  // namespace veilmere::qfhost

@@ -1,20 +1,24 @@
 #include "tools/qfhost/image.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
-#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
-#include "tools/qfhost/stb_codecs.h"
 
 namespace veilmere::qfhost {
 namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-// Text from a file or a decoder, made safe for a terminal: anything but printable ASCII
-// becomes '?'.
+// The encoder splits the compressed pixels into IDAT chunks of at most this many bytes.
+constexpr std::size_t kIdatSize = std::size_t{1} << 20;
+
+// Text from a file, made safe for a terminal: anything but printable ASCII becomes '?'.
 std::string Printable(std::string text) {
   for (char& c : text) {
     if (c < 0x20 || c > 0x7E) c = '?';
@@ -26,39 +30,355 @@ std::uint32_t Big32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-// The CRC-32 PNG puts after each chunk (polynomial 0xEDB88320, reflected), over the chunk's
-// type and data.
-std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size) {
-  static const auto table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  out.insert(out.end(), {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8),
+                         std::uint8_t(v)});
 }
 
-// The decoder reads no chunk CRC, so a damaged byte in the pixel data would decode to wrong
-// pixels without a word: every whole chunk up to IEND is checked here first. A file cut
-// inside a chunk is left to the decoder, which refuses it.
-void CheckChunkCrcs(const std::vector<std::uint8_t>& bytes, const std::string& name) {
-  std::size_t at = sizeof kPngSignature;
-  while (bytes.size() - at >= 12) {
-    const std::uint32_t length = Big32(&bytes[at]);
-    if (length > bytes.size() - at - 12) return;
-    const std::uint8_t* type = &bytes[at + 4];
-    if (Crc32(type, std::size_t{length} + 4) != Big32(type + 4 + length)) {
-      throw RunError("'" + name + "' is a damaged PNG file (CRC error in its " +
-                     Printable(std::string(type, type + 4)) + " chunk)");
+std::uint32_t Crc(const std::uint8_t* bytes, std::size_t size) {
+  return static_cast<std::uint32_t>(::crc32(::crc32(0, nullptr, 0), bytes, static_cast<uInt>(size)));
+}
+
+RunError Damaged(const std::string& name, const std::string& reason) {
+  return RunError("'" + name + "' is a damaged PNG file (" + reason + ")");
+}
+
+struct Chunk {
+  std::string type;  // as in the file (may be any bytes in a damaged one)
+  const std::uint8_t* data;
+  std::uint32_t length;
+};
+
+// Walks a PNG file's chunks after the signature, checking that each lies whole in the file
+// and that its CRC (over type and data) matches.
+class ChunkReader {
+ public:
+  ChunkReader(const std::vector<std::uint8_t>& bytes, const std::string& name)
+      : bytes_(bytes), name_(name) {}
+
+  // The next chunk; false when the bytes end exactly at a chunk's end.
+  bool Next(Chunk* chunk) {
+    const std::size_t left = bytes_.size() - at_;
+    if (left == 0) return false;
+    if (left < 12) throw Damaged(name_, "it is cut off after " + std::to_string(at_) + " bytes");
+    const std::uint8_t* start = &bytes_[at_];
+    const std::uint32_t length = Big32(start);
+    chunk->type = std::string(start + 4, start + 8);
+    if (length > 0x7FFFFFFFu || length > left - 12) {
+      throw Damaged(name_, "it is cut off inside its " + Printable(chunk->type) + " chunk");
     }
-    if (std::memcmp(type, "IEND", 4) == 0) return;
-    at += std::size_t{length} + 12;
+    if (Crc(start + 4, std::size_t{length} + 4) != Big32(start + 8 + length)) {
+      throw Damaged(name_, "CRC error in its " + Printable(chunk->type) + " chunk");
+    }
+    chunk->data = start + 8;
+    chunk->length = length;
+    at_ += std::size_t{length} + 12;
+    return true;
   }
+
+ private:
+  const std::vector<std::uint8_t>& bytes_;
+  const std::string& name_;
+  std::size_t at_ = sizeof kPngSignature;
+};
+
+bool IsPngSignature(const std::vector<std::uint8_t>& bytes) {
+  return bytes.size() >= sizeof kPngSignature &&
+         std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;
+}
+
+int Channels(std::uint8_t colourType) {
+  switch (colourType) {
+    case 2: return 3;
+    case 4: return 2;
+    case 6: return 4;
+    default: return 1;  // grey, palette
+  }
+}
+
+bool AllowedDepth(std::uint8_t colourType, std::uint8_t depth) {
+  switch (colourType) {
+    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 2: case 4: case 6: return depth == 8 || depth == 16;
+    default: return false;
+  }
+}
+
+PngHeader ParseHeader(const Chunk& ihdr, const std::string& name) {
+  if (ihdr.type != "IHDR" || ihdr.length != 13) {
+    throw Damaged(name, "its first chunk is not a 13-byte IHDR");
+  }
+  const std::uint8_t* d = ihdr.data;
+  const std::uint32_t width = Big32(d);
+  const std::uint32_t height = Big32(d + 4);
+  if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) {
+    throw Damaged(name, "its size " + std::to_string(width) + "x" + std::to_string(height) +
+                            " is not allowed");
+  }
+  PngHeader header;
+  header.width = static_cast<std::int32_t>(width);
+  header.height = static_cast<std::int32_t>(height);
+  header.depth = d[8];
+  header.colourType = d[9];
+  if (!AllowedDepth(header.colourType, header.depth)) {
+    throw Damaged(name, "colour type " + std::to_string(header.colourType) + " at " +
+                            std::to_string(header.depth) + " bits is not a PNG format");
+  }
+  if (d[10] != 0 || d[11] != 0 || d[12] > 1) {
+    throw Damaged(name, "unknown compression, filter or interlace method in its header");
+  }
+  header.interlaced = d[12] == 1;
+  if (std::int64_t{header.width} * header.height > kMaxImagePixels) {
+    throw RunError("'" + name + "' is " + std::to_string(width) + "x" + std::to_string(height) +
+                   " pixels, more than the " + std::to_string(kMaxImagePixels) +
+                   " qfhost takes");
+  }
+  return header;
+}
+
+// One pass over the image: the pixels (x0 + i * dx, y0 + j * dy). A non-interlaced image has
+// one pass with steps of 1; Adam7 has seven.
+struct Pass {
+  std::int32_t x0, y0, dx, dy;
+  std::int32_t Columns(std::int32_t width) const { return width > x0 ? (width - x0 + dx - 1) / dx : 0; }
+  std::int32_t Rows(std::int32_t height) const { return height > y0 ? (height - y0 + dy - 1) / dy : 0; }
+};
+constexpr Pass kWholeImage{0, 0, 1, 1};
+constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+std::uint8_t Paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a);
+  const int pb = std::abs(p - b);
+  const int pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
+  return static_cast<std::uint8_t>(pb <= pc ? b : c);
+}
+
+// Takes the inflated pixel stream, byte by byte as it comes, and turns each whole row into
+// pixels of `image`: undoes the row's filter against the row before it in the same pass,
+// reads its samples and converts them to 8-bit RGBA.
+class RowDecoder {
+ public:
+  RowDecoder(const PngHeader& header, const std::string& name, Image& image,
+             const RowProgress& progress)
+      : header_(header), name_(name), image_(image), progress_(progress) {
+    bitsPerPixel_ = Channels(header.colourType) * header.depth;
+    filterStep_ = std::max(1, bitsPerPixel_ / 8);
+    passes_ = header.interlaced ? std::vector<Pass>(kAdam7, kAdam7 + 7) : std::vector<Pass>{kWholeImage};
+    for (const Pass& pass : passes_) totalRows_ += pass.Rows(header.height);
+    StartPass(0);
+  }
+
+  void SetPalette(const std::uint8_t* rgb, std::uint32_t entries) {
+    paletteEntries_ = entries;
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      palette_[i] = Pixel{rgb[i * 3 + 2], rgb[i * 3 + 1], rgb[i * 3], 255};
+    }
+  }
+  void SetTransparency(const std::uint8_t* data, std::uint32_t length) {
+    if (header_.colourType == 3) {
+      for (std::uint32_t i = 0; i < length && i < 256; ++i) palette_[i].a = data[i];
+    } else {
+      hasKey_ = true;
+      for (std::uint32_t i = 0; i + 1 < length && i / 2 < 3; i += 2) {
+        key_[i / 2] = static_cast<std::uint16_t>(data[i] << 8 | data[i + 1]);
+      }
+    }
+  }
+
+  bool Done() const { return pass_ == passes_.size(); }
+
+  void Feed(const std::uint8_t* bytes, std::size_t size) {
+    while (size > 0 && !Done()) {
+      const std::size_t take = std::min(size, row_.size() - filled_);
+      std::memcpy(row_.data() + filled_, bytes, take);
+      filled_ += take;
+      bytes += take;
+      size -= take;
+      if (filled_ == row_.size()) FinishRow();
+    }
+  }
+
+ private:
+  void StartPass(std::size_t pass) {
+    // A pass with no pixels has no rows at all, not even filter bytes.
+    while (pass < passes_.size() &&
+           (passes_[pass].Columns(header_.width) == 0 || passes_[pass].Rows(header_.height) == 0)) {
+      ++pass;
+    }
+    pass_ = pass;
+    if (Done()) return;
+    columns_ = passes_[pass].Columns(header_.width);
+    const std::size_t rowBytes = (std::size_t(columns_) * std::size_t(bitsPerPixel_) + 7) / 8;
+    row_.assign(rowBytes + 1, 0);
+    previous_.assign(rowBytes + 1, 0);
+    rowInPass_ = 0;
+    filled_ = 0;
+  }
+
+  void FinishRow() {
+    Unfilter();
+    const Pass& pass = passes_[pass_];
+    const std::int32_t y = pass.y0 + rowInPass_ * pass.dy;
+    for (std::int32_t i = 0; i < columns_; ++i) {
+      image_.at(pass.x0 + i * pass.dx, y) = PixelAt(i);
+    }
+    ++rowsDone_;
+    if (progress_) progress_(rowsDone_, totalRows_);
+    row_.swap(previous_);
+    filled_ = 0;
+    if (++rowInPass_ == pass.Rows(header_.height)) StartPass(pass_ + 1);
+  }
+
+  // The bytes of row_ after its filter byte, unfiltered against previous_ (all zeros before a
+  // pass's first row, which stands for "no row above").
+  void Unfilter() {
+    std::uint8_t* cur = row_.data() + 1;
+    const std::uint8_t* up = previous_.data() + 1;
+    const std::size_t n = row_.size() - 1;
+    const std::size_t step = static_cast<std::size_t>(filterStep_);
+    switch (row_[0]) {
+      case 0: break;
+      case 1:
+        for (std::size_t i = step; i < n; ++i) cur[i] = std::uint8_t(cur[i] + cur[i - step]);
+        break;
+      case 2:
+        for (std::size_t i = 0; i < n; ++i) cur[i] = std::uint8_t(cur[i] + up[i]);
+        break;
+      case 3:
+        for (std::size_t i = 0; i < n; ++i) {
+          const int left = i >= step ? cur[i - step] : 0;
+          cur[i] = std::uint8_t(cur[i] + ((left + up[i]) >> 1));
+        }
+        break;
+      case 4:
+        for (std::size_t i = 0; i < n; ++i) {
+          const int left = i >= step ? cur[i - step] : 0;
+          const int upLeft = i >= step ? up[i - step] : 0;
+          cur[i] = std::uint8_t(cur[i] + Paeth(left, up[i], upLeft));
+        }
+        break;
+      default:
+        throw Damaged(name_, "row filter " + std::to_string(row_[0]) + " is not a PNG filter");
+    }
+  }
+
+  // Sample `index` of the row (counting every channel of every pixel), as stored.
+  std::uint32_t Sample(std::size_t index) const {
+    const std::uint8_t* bytes = row_.data() + 1;
+    switch (header_.depth) {
+      case 16: return std::uint32_t{bytes[index * 2]} << 8 | bytes[index * 2 + 1];
+      case 8: return bytes[index];
+      default: {
+        const std::size_t bit = index * header_.depth;
+        const unsigned shift = 8 - header_.depth - bit % 8;
+        return (bytes[bit / 8] >> shift) & ((1u << header_.depth) - 1);
+      }
+    }
+  }
+
+  // A sample of the file's depth as 8 bits: 16-bit v as round(v / 257); 1, 2 and 4 bits
+  // spread over 0 to 255 (a 4-bit 15 is 255).
+  std::uint8_t To8(std::uint32_t v) const {
+    switch (header_.depth) {
+      case 16: return static_cast<std::uint8_t>((v + 128) / 257);
+      case 8: return static_cast<std::uint8_t>(v);
+      default: return static_cast<std::uint8_t>(v * 255 / ((1u << header_.depth) - 1));
+    }
+  }
+
+  Pixel PixelAt(std::int32_t i) const {
+    const std::size_t s = std::size_t(i) * std::size_t(Channels(header_.colourType));
+    switch (header_.colourType) {
+      case 0: {
+        const std::uint32_t g = Sample(s);
+        const std::uint8_t v = To8(g);
+        return Pixel{v, v, v, std::uint8_t(hasKey_ && g == key_[0] ? 0 : 255)};
+      }
+      case 2: {
+        const std::uint32_t r = Sample(s), g = Sample(s + 1), b = Sample(s + 2);
+        const bool keyed = hasKey_ && r == key_[0] && g == key_[1] && b == key_[2];
+        return Pixel{To8(b), To8(g), To8(r), std::uint8_t(keyed ? 0 : 255)};
+      }
+      case 3: {
+        const std::uint32_t index = Sample(s);
+        if (index >= paletteEntries_) {
+          throw Damaged(name_, "palette index " + std::to_string(index) + " is past its " +
+                                   std::to_string(paletteEntries_) + "-colour palette");
+        }
+        return palette_[index];
+      }
+      case 4: {
+        const std::uint8_t v = To8(Sample(s));
+        return Pixel{v, v, v, To8(Sample(s + 1))};
+      }
+      default:
+        return Pixel{To8(Sample(s + 2)), To8(Sample(s + 1)), To8(Sample(s)), To8(Sample(s + 3))};
+    }
+  }
+
+  const PngHeader header_;
+  const std::string& name_;
+  Image& image_;
+  const RowProgress& progress_;
+  int bitsPerPixel_ = 0;
+  int filterStep_ = 1;  // bytes from a byte to the same byte of the pixel to its left
+  std::vector<Pass> passes_;
+  std::size_t pass_ = 0;
+  std::int32_t columns_ = 0;
+  std::int32_t rowInPass_ = 0;
+  std::vector<std::uint8_t> row_;       // filter byte, then the row's bytes
+  std::vector<std::uint8_t> previous_;  // the pass's row before, unfiltered
+  std::size_t filled_ = 0;
+  std::int64_t rowsDone_ = 0;
+  std::int64_t totalRows_ = 0;
+  std::array<Pixel, 256> palette_{};
+  std::uint32_t paletteEntries_ = 0;
+  bool hasKey_ = false;
+  std::array<std::uint32_t, 3> key_{};
+};
+
+// zlib's streams, ended however the scope is left.
+struct Inflater {
+  z_stream stream{};
+  bool ready = false;
+  ~Inflater() {
+    if (ready) ::inflateEnd(&stream);
+  }
+};
+struct Deflater {
+  z_stream stream{};
+  bool ready = false;
+  ~Deflater() {
+    if (ready) ::deflateEnd(&stream);
+  }
+};
+
+bool IsKeptChunk(const std::string& type, std::uint8_t colourType) {
+  static constexpr const char* kKept[] = {"iCCP", "sRGB", "gAMA", "cHRM", "pHYs",
+                                          "tEXt", "zTXt", "iTXt", "eXIf"};
+  if (type == "iCCP" && (colourType == 0 || colourType == 4)) return false;
+  return std::any_of(std::begin(kKept), std::end(kKept), [&](const char* k) { return type == k; });
+}
+
+// The sum of a filtered row's bytes read as signed, in magnitude: the row filter that makes
+// it smallest usually compresses best.
+std::uint64_t SignedSum(const std::vector<std::uint8_t>& row) {
+  std::uint64_t sum = 0;
+  for (std::size_t i = 1; i < row.size(); ++i) sum += row[i] < 128 ? row[i] : 256 - row[i];
+  return sum;
+}
+
+void AppendChunk(std::vector<std::uint8_t>& file, const char* type, const std::uint8_t* data,
+                 std::size_t size) {
+  Put32(file, static_cast<std::uint32_t>(size));
+  const std::size_t start = file.size();
+  file.insert(file.end(), type, type + 4);
+  if (size > 0) file.insert(file.end(), data, data + size);
+  Put32(file, Crc(file.data() + start, size + 4));
 }
 
 }  // namespace
@@ -76,47 +396,187 @@ void PixelsToRgba(const Pixel* pixels, std::size_t count, std::uint8_t* rgba) {
   }
 }
 
-Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name) {
-  // The decoder would take other formats too; qfhost promises PNG, so it checks the
-  // signature itself.
-  if (bytes.size() < sizeof kPngSignature ||
-      std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0) {
-    throw RunError("'" + name + "' is not a PNG file");
-  }
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    throw RunError("'" + name + "' is too large to decode");
-  }
-  CheckChunkCrcs(bytes, name);
-  int width = 0;
-  int height = 0;
-  std::string reason;
-  DecodedRgba rgba = DecodePngRgba(bytes.data(), static_cast<int>(bytes.size()), &width,
-                                   &height, &reason);
-  if (!rgba) throw RunError("'" + name + "' is a damaged PNG file (" + Printable(reason) + ")");
-  Image image(width, height);
-  RgbaToPixels(rgba.get(), image.pixels.size(), image.pixels.data());
-  return image;
+PngHeader ReadPngHeader(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+  if (!IsPngSignature(bytes)) throw RunError("'" + name + "' is not a PNG file");
+  ChunkReader chunks(bytes, name);
+  Chunk ihdr;
+  if (!chunks.Next(&ihdr)) throw Damaged(name, "it ends after its signature");
+  return ParseHeader(ihdr, name);
 }
 
-std::vector<std::uint8_t> EncodePng(const Image& image) {
+DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::string& name,
+                         const RowProgress& progress) {
+  const PngHeader header = ReadPngHeader(bytes, name);
+  DecodedPng decoded;
+  decoded.image = Image(header.width, header.height);
+  RowDecoder rows(header, name, decoded.image, progress);
+
+  Inflater inflater;
+  if (::inflateInit(&inflater.stream) != Z_OK) throw RunError("out of memory");
+  inflater.ready = true;
+  std::vector<std::uint8_t> out(std::size_t{1} << 16);
+  bool streamEnded = false;
+  bool seenPalette = false, seenIdat = false, idatEnded = false;
+
+  ChunkReader chunks(bytes, name);
+  Chunk chunk;
+  chunks.Next(&chunk);  // IHDR, read above
+  for (;;) {
+    if (!chunks.Next(&chunk)) throw Damaged(name, "it ends before its IEND chunk");
+    const std::string& type = chunk.type;
+    if (seenIdat && type != "IDAT") idatEnded = true;
+    if (type == "IEND") break;
+    if (type == "IDAT") {
+      if (idatEnded) throw Damaged(name, "its IDAT chunks are not consecutive");
+      if (header.colourType == 3 && !seenPalette) throw Damaged(name, "it has no palette");
+      seenIdat = true;
+      inflater.stream.next_in = const_cast<Bytef*>(chunk.data);
+      inflater.stream.avail_in = chunk.length;
+      // Everything is inflated to the stream's end, after the last row too, so that zlib
+      // reaches the Adler-32 and checks it.
+      while (!streamEnded && inflater.stream.avail_in > 0) {
+        inflater.stream.next_out = out.data();
+        inflater.stream.avail_out = static_cast<uInt>(out.size());
+        const int result = ::inflate(&inflater.stream, Z_NO_FLUSH);
+        rows.Feed(out.data(), out.size() - inflater.stream.avail_out);
+        if (result == Z_STREAM_END) {
+          streamEnded = true;
+        } else if (result == Z_MEM_ERROR) {
+          throw RunError("out of memory");
+        } else if (result != Z_OK && result != Z_BUF_ERROR) {
+          const char* why = inflater.stream.msg;
+          throw Damaged(name, std::string("its compressed pixels are corrupt: ") +
+                                  (why != nullptr && *why != '\0' ? why : "zlib error " + std::to_string(result)));
+        }
+      }
+    } else if (type == "PLTE") {
+      if (seenIdat || seenPalette || chunk.length % 3 != 0 || chunk.length == 0 ||
+          chunk.length / 3 > 256 ||
+          (header.colourType == 3 && chunk.length / 3 > (1u << header.depth))) {
+        throw Damaged(name, "its PLTE chunk is misplaced or of a wrong length");
+      }
+      if (header.colourType == 0 || header.colourType == 4) {
+        throw Damaged(name, "a grey image has a PLTE chunk");
+      }
+      seenPalette = true;
+      // Colour images may carry a suggested palette, which says nothing about their pixels.
+      if (header.colourType == 3) rows.SetPalette(chunk.data, chunk.length / 3);
+    } else if (type == "tRNS") {
+      const bool fits = header.colourType == 3 ? seenPalette
+                        : header.colourType == 0 ? chunk.length == 2
+                        : header.colourType == 2 ? chunk.length == 6
+                                                 : false;
+      if (seenIdat || !fits) throw Damaged(name, "its tRNS chunk does not fit the image");
+      rows.SetTransparency(chunk.data, chunk.length);
+    } else if (type == "IHDR") {
+      throw Damaged(name, "it has a second IHDR chunk");
+    } else if ((type[0] & 0x20) == 0) {
+      // An unknown critical chunk changes how the file must be read.
+      throw Damaged(name, "it has a critical chunk '" + Printable(type) + "' qfhost does not know");
+    } else if (IsKeptChunk(type, header.colourType)) {
+      decoded.metadata.push_back({type, std::vector<std::uint8_t>(chunk.data, chunk.data + chunk.length)});
+    }
+  }
+  if (!seenIdat) throw Damaged(name, "it has no IDAT chunk");
+  if (!rows.Done()) throw Damaged(name, "its pixel data ends before the last row");
+  if (!streamEnded) throw Damaged(name, "its compressed pixels end without their checksum");
+  return decoded;
+}
+
+Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+  return std::move(DecodePngFile(bytes, name).image);
+}
+
+std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChunk>& metadata,
+                                    const RowProgress& progress) {
   if (image.width <= 0 || image.height <= 0) throw RunError("cannot write an empty image");
-  // The encoder computes its filtered rows' total, (4 * width + 1) * height bytes, in an int.
-  const std::int64_t filtered = (std::int64_t{image.width} * 4 + 1) * image.height;
-  if (filtered > INT_MAX / 2) {
+  if (std::int64_t{image.width} * image.height > kMaxImagePixels) {
     throw RunError("a " + std::to_string(image.width) + "x" + std::to_string(image.height) +
                    " image is too large to write");
   }
-  std::vector<std::uint8_t> rgba(image.pixels.size() * 4);
-  PixelsToRgba(image.pixels.data(), image.pixels.size(), rgba.data());
-  std::vector<std::uint8_t> file;
-  if (!EncodePngRgba(rgba.data(), image.width, image.height, &file)) {
-    throw RunError("cannot encode a " + std::to_string(image.width) + "x" +
-                   std::to_string(image.height) + " PNG image: out of memory");
+  // Two zlib streams take the same filtered rows, and the smaller result is written: zlib's
+  // best level with its default strategy, which suits flat, screenshot-like images, and the
+  // settings of libpng's defaults (level 6, Z_FILTERED, memory level 8), so that the output
+  // is never larger than what that library writes for the same pixels with the same filters.
+  struct Stream {
+    Deflater deflater;
+    std::vector<std::uint8_t> compressed;
+  };
+  std::array<Stream, 2> streams;
+  const int settings[2][3] = {{Z_BEST_COMPRESSION, 9, Z_DEFAULT_STRATEGY}, {6, 8, Z_FILTERED}};
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    if (::deflateInit2(&streams[i].deflater.stream, settings[i][0], Z_DEFLATED, 15, settings[i][1],
+                       settings[i][2]) != Z_OK) {
+      throw RunError("out of memory");
+    }
+    streams[i].deflater.ready = true;
   }
+  std::vector<std::uint8_t> out(std::size_t{1} << 16);
+  const auto deflate = [&](const std::uint8_t* data, std::size_t size, int flush) {
+    for (Stream& each : streams) {
+      z_stream& stream = each.deflater.stream;
+      stream.next_in = const_cast<Bytef*>(data);
+      stream.avail_in = static_cast<uInt>(size);
+      int result = Z_OK;
+      do {
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        result = ::deflate(&stream, flush);
+        if (result == Z_STREAM_ERROR) throw RunError("cannot compress the image");
+        each.compressed.insert(each.compressed.end(), out.data(),
+                               out.data() + (out.size() - stream.avail_out));
+      } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+    }
+  };
+
+  // Each candidate row: the filter byte, then 4 bytes a pixel.
+  const std::size_t rowBytes = std::size_t(image.width) * 4;
+  std::vector<std::uint8_t> raw(rowBytes), above(rowBytes, 0);
+  std::array<std::vector<std::uint8_t>, 5> candidates;
+  for (std::size_t f = 0; f < candidates.size(); ++f) candidates[f].assign(rowBytes + 1, std::uint8_t(f));
+  for (std::int32_t y = 0; y < image.height; ++y) {
+    PixelsToRgba(&image.at(0, y), std::size_t(image.width), raw.data());
+    for (std::size_t i = 0; i < rowBytes; ++i) {
+      const int left = i >= 4 ? raw[i - 4] : 0;
+      const int upLeft = i >= 4 ? above[i - 4] : 0;
+      candidates[0][i + 1] = raw[i];
+      candidates[1][i + 1] = std::uint8_t(raw[i] - left);
+      candidates[2][i + 1] = std::uint8_t(raw[i] - above[i]);
+      candidates[3][i + 1] = std::uint8_t(raw[i] - ((left + above[i]) >> 1));
+      candidates[4][i + 1] = std::uint8_t(raw[i] - Paeth(left, above[i], upLeft));
+    }
+    std::size_t best = 0;
+    std::uint64_t bestSum = SignedSum(candidates[0]);
+    for (std::size_t f = 1; f < candidates.size(); ++f) {
+      const std::uint64_t sum = SignedSum(candidates[f]);
+      if (sum < bestSum) best = f, bestSum = sum;
+    }
+    deflate(candidates[best].data(), candidates[best].size(), Z_NO_FLUSH);
+    raw.swap(above);
+    if (progress) progress(y + 1, image.height);
+  }
+  deflate(nullptr, 0, Z_FINISH);
+  const std::vector<std::uint8_t>& compressed =
+      streams[0].compressed.size() <= streams[1].compressed.size() ? streams[0].compressed
+                                                                     : streams[1].compressed;
+
+  std::vector<std::uint8_t> file(kPngSignature, kPngSignature + sizeof kPngSignature);
+  std::vector<std::uint8_t> header;
+  Put32(header, static_cast<std::uint32_t>(image.width));
+  Put32(header, static_cast<std::uint32_t>(image.height));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, not interlaced
+  AppendChunk(file, "IHDR", header.data(), header.size());
+  for (const PngChunk& chunk : metadata) {
+    AppendChunk(file, chunk.type.c_str(), chunk.data.data(), chunk.data.size());
+  }
+  for (std::size_t at = 0; at < compressed.size(); at += kIdatSize) {
+    AppendChunk(file, "IDAT", compressed.data() + at, std::min(kIdatSize, compressed.size() - at));
+  }
+  AppendChunk(file, "IEND", nullptr, 0);
   return file;
 }
 
-Image ReadPng(const std::string& path) { return DecodePng(ReadWholeFile(path), path); }
+Image ReadPng(const std::string& path) { return DecodePng(ReadWholeFile(path, kMaxFileBytes), path); }
 
 void WritePng(const std::string& path, const Image& image) { WriteWholeFile(path, EncodePng(image)); }
 

@@ -1,9 +1,14 @@
 #pragma once
 // Images as qfhost holds them, in the module's layout (Pixel: blue, green, red, alpha; rows
 // top to bottom, no padding), and PNG files, which hold red, green, blue, alpha.
+//
+// The PNG codec is qfhost's own chunk, row-filter and pixel-format code around Debian's
+// zlib, which inflates and deflates the pixel data and computes every checksum: a chunk's
+// CRC-32 and the pixel stream's Adler-32 are both checked.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,22 +31,68 @@ struct Image {
   }
 };
 
+// The limits that bound qfhost's memory, checked from a file's size and its PNG header before
+// any pixel is decoded. An image holds 4 bytes a pixel, and a run holds two (source and
+// result), so a run needs at most about 8 x kMaxImagePixels bytes (512 MiB) plus the file
+// and its PNG output.
+inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;  // 67,108,864
+inline constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 27;    // 128 MiB
+
 // Between the file's byte order (R, G, B, A) and the module's (B, G, R, A); `count` pixels.
 void RgbaToPixels(const std::uint8_t* rgba, std::size_t count, Pixel* out);
 void PixelsToRgba(const Pixel* pixels, std::size_t count, std::uint8_t* rgba);
 
-// Decodes a PNG file's bytes, of any PNG colour type and bit depth, into 8-bit RGBA (alpha
-// 255 where the file has none). `name` is the file's name for messages. Throws RunError when
-// the bytes are not a PNG file or are a damaged one (a chunk's CRC does not match, or the
-// decoder refuses it).
+// What a PNG file's IHDR chunk says.
+struct PngHeader {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::uint8_t depth = 0;       // bits a sample: 1, 2, 4, 8 or 16
+  std::uint8_t colourType = 0;  // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
+  bool interlaced = false;      // Adam7
+};
+
+// A chunk carried from the input to the output: one that says how the pixels look (iCCP,
+// sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) or eXIf. A grey input's iCCP is not kept:
+// its profile describes grey samples, and the output is RGBA.
+struct PngChunk {
+  std::string type;  // four letters
+  std::vector<std::uint8_t> data;
+};
+
+struct DecodedPng {
+  Image image;
+  std::vector<PngChunk> metadata;  // in the file's order
+};
+
+// Called with rows done and rows in all (interlaced passes count each of their rows).
+using RowProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// The file's header, checked: the signature, IHDR as the first chunk with its CRC and allowed
+// values, and the size against kMaxImagePixels. `name` is the file's name for messages.
+// Throws RunError "'NAME' is not a PNG file", "'NAME' is a damaged PNG file (REASON)" or
+// "'NAME' is WxH pixels, ...".
+PngHeader ReadPngHeader(const std::vector<std::uint8_t>& bytes, const std::string& name);
+
+// Decodes a PNG file's bytes, of any PNG colour type, bit depth and interlacing, into 8-bit
+// RGBA: alpha 255 where the file has none; a 16-bit sample v becomes round(v / 257), a sample
+// of 1, 2 or 4 bits is spread over 0 to 255. Every chunk's CRC, the pixel stream's Adler-32
+// and every palette index are checked; throws RunError with a non-empty reason otherwise.
+DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::string& name,
+                         const RowProgress& progress = {});
+// The image alone.
 Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
-// An 8-bit RGBA PNG file of `image`. Throws RunError when the image is empty or too large for
-// the encoder.
-std::vector<std::uint8_t> EncodePng(const Image& image);
+// An 8-bit RGBA PNG file of `image`, with the `metadata` chunks before its pixels. Each row
+// takes the PNG row filter whose bytes, read as signed, sum smallest in magnitude (libpng's
+// default choice); zlib compresses the rows twice, at its best level and with libpng's
+// default settings, and the smaller is kept, so the file is never larger than libpng's
+// default writes. Throws RunError when the image is empty or larger than kMaxImagePixels.
+std::vector<std::uint8_t> EncodePng(const Image& image,
+                                    const std::vector<PngChunk>& metadata = {},
+                                    const RowProgress& progress = {});
 
-// ReadWholeFile + DecodePng, and EncodePng + WriteWholeFile: the output file is written whole or
-// not at all.
+// ReadWholeFile (at most kMaxFileBytes) + DecodePng, and EncodePng + WriteWholeFile: the
+// output file is written whole or not at all.
 Image ReadPng(const std::string& path);
 void WritePng(const std::string& path, const Image& image);
 

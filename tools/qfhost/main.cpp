@@ -10,8 +10,7 @@
 int main(int argc, char** argv) {
   using namespace veilmere::qfhost;
   PrepareConsole();
-  const Console console{std::cout, std::cerr, IsTerminal(stderr)};
-  const int status = Run(CommandLineArguments(argc, argv), console);
-  std::cout.flush();
-  return status;
+  InstallInterruptCleanup();
+  const Console console{std::cout, std::cerr, IsTerminal(stderr), IsTerminal(stdout)};
+  return Run(CommandLineArguments(argc, argv), console);
 }

@@ -1,5 +1,7 @@
 #include "tools/qfhost/module.h"
 
+#include <algorithm>
+
 #include "hostkit/text.h"
 #include "tools/qfhost/errors.h"
 
@@ -22,13 +24,50 @@ bool IsAsciiDigits(std::string_view text) {
   return true;
 }
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
+// A filter name as compared when not written exactly: ASCII letters in lower case, and no
+// spaces next to a parenthesis, so that "transparentize (fill with fgc)" is
+// "Transparentize(Fill with FGC)".
+std::string NameKey(std::string_view name) {
+  std::string key;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool nextIsParenthesis = i + 1 < name.size() && (name[i + 1] == '(' || name[i + 1] == ')');
+    if (c == ' ' && (nextIsParenthesis || (!key.empty() && key.back() == '('))) continue;
+    key += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
   }
-  return true;
+  return key;
+}
+
+// UTF-8 text split into its characters (each a byte sequence), so that a Japanese name's
+// distance counts characters, not bytes.
+std::vector<std::string_view> CodePoints(std::string_view text) {
+  std::vector<std::string_view> points;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t n = 1;
+    while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+    points.push_back(text.substr(i, n));
+    i += n;
+  }
+  return points;
+}
+
+// Levenshtein distance in characters: the fewest insertions, deletions and substitutions
+// that turn one text into the other.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  const auto x = CodePoints(a);
+  const auto y = CodePoints(b);
+  std::vector<std::size_t> row(y.size() + 1);
+  for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= x.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= y.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[y.size()];
 }
 
 }  // namespace
@@ -91,11 +130,7 @@ std::string_view JapanesePart(std::string_view label) {
 }
 
 std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query) {
-  const auto unknown = [&] {
-    return RunError("unknown filter '" + std::string(query) +
-                    "' ('qfhost list MODULE' shows every filter)");
-  };
-  if (query.empty()) throw unknown();
+  if (query.empty()) throw RunError("unknown filter '' ('qfhost list MODULE' shows every filter)");
   const auto count = static_cast<std::int64_t>(filters.size());
   if (IsAsciiDigits(query)) {
     const std::int64_t index = query.size() <= 9 ? std::stoll(std::string(query)) : count;
@@ -110,16 +145,42 @@ std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_vie
       return filter.index;
     }
   }
+  const std::string key = NameKey(query);
   const FilterEntry* found = nullptr;
   int matches = 0;
   for (const FilterEntry& filter : filters) {
-    if (EqualIgnoringAsciiCase(query, EnglishPart(filter.name))) {
+    if (!key.empty() && (key == NameKey(EnglishPart(filter.name)) ||
+                         key == NameKey(JapanesePart(filter.name)))) {
       found = &filter;
       ++matches;
     }
   }
   if (matches == 1) return found->index;
-  throw unknown();
+
+  // The names nearest to what was written, when one is near enough to be a slip: at most a
+  // third of the name's characters (and at least 2) to change.
+  std::size_t best = std::max<std::size_t>(2, CodePoints(key).size() / 3) + 1;
+  std::vector<std::string> nearest;
+  for (const FilterEntry& filter : filters) {
+    for (const std::string_view name : {EnglishPart(filter.name), JapanesePart(filter.name)}) {
+      if (name.empty()) continue;
+      const std::size_t distance = EditDistance(key, NameKey(name));
+      if (distance < best) {
+        best = distance;
+        nearest.clear();
+      }
+      if (distance == best) nearest.push_back("'" + std::string(name) + "'");
+    }
+  }
+  std::string message = "unknown filter '" + std::string(query) + "'";
+  if (!nearest.empty()) {
+    message += "; did you mean ";
+    for (std::size_t i = 0; i < nearest.size(); ++i) {
+      message += (i == 0 ? "" : i + 1 == nearest.size() ? " or " : ", ") + nearest[i];
+    }
+    message += "?";
+  }
+  throw RunError(message + " ('qfhost list MODULE' shows every filter)");
 }
 
 }  // namespace veilmere::qfhost

@@ -51,9 +51,9 @@ std::string_view EnglishPart(std::string_view label);
 std::string_view JapanesePart(std::string_view label);
 
 // The index of the filter `query` names: a decimal index below the number of filters, or a
-// filter's whole name, English part or Japanese part, compared exactly, or the English part
-// compared without regard to ASCII case when that fits one filter only. Throws RunError for
-// anything else.
+// filter's whole name, English part or Japanese part, compared exactly, or else either part
+// compared without regard to ASCII case or to spaces next to parentheses, when that fits one
+// filter only. Throws RunError for anything else, naming the nearest names when one is close.
 std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query);
 
 }  // namespace veilmere::qfhost

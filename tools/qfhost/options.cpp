@@ -1,5 +1,8 @@
 #include "tools/qfhost/options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -8,63 +11,24 @@
 namespace veilmere::qfhost {
 namespace {
 
-// Which commands take an option, as a bit set of (1 << Command).
-constexpr unsigned Bit(Command command) { return 1u << static_cast<unsigned>(command); }
-constexpr unsigned kAnyCommand =
-    Bit(Command::kNone) | Bit(Command::kList) | Bit(Command::kApply) | Bit(Command::kGallery);
-
-enum class OptionId { kHelp, kVersion, kQuiet, kRect, kDrawing, kBackground, kScale };
-
-struct OptionSpec {
-  OptionId id;
-  std::string_view name;  // long name, without "--"
-  char letter;            // short name, or 0
-  bool takesValue;
-  unsigned commands;
-};
-
-constexpr OptionSpec kOptions[] = {
-    {OptionId::kHelp, "help", 'h', false, kAnyCommand},
-    {OptionId::kVersion, "version", 0, false, kAnyCommand},
-    {OptionId::kQuiet, "quiet", 'q', false, kAnyCommand},
-    {OptionId::kRect, "rect", 0, true, Bit(Command::kApply)},
-    {OptionId::kDrawing, "fg", 0, true, Bit(Command::kApply) | Bit(Command::kGallery)},
-    {OptionId::kBackground, "bg", 0, true, Bit(Command::kApply) | Bit(Command::kGallery)},
-    {OptionId::kScale, "scale", 0, true, Bit(Command::kGallery)},
-};
-
 struct CommandSpec {
-  Command command;
   std::string_view name;
   std::string_view operands;
   std::size_t operandCount;
+  bool moreInputs;  // the last operand may repeat
 };
 
-constexpr CommandSpec kCommands[] = {
-    {Command::kList, "list", "MODULE", 1},
-    {Command::kApply, "apply", "MODULE FILTER IN.png OUT.png", 4},
-    {Command::kGallery, "gallery", "MODULE IN.png OUT.png", 3},
-};
-
-const CommandSpec& SpecOf(Command command) {
-  for (const CommandSpec& entry : kCommands) {
-    if (entry.command == command) return entry;
+const CommandSpec& SpecOf(Command command, bool batch) {
+  static constexpr CommandSpec kList{"list", "MODULE", 1, false};
+  static constexpr CommandSpec kApply{"apply", "MODULE FILTER IN.png OUT.png", 4, false};
+  static constexpr CommandSpec kApplyBatch{
+      "apply", "MODULE FILTER IN.png... with --output-dir or --in-place", 3, true};
+  static constexpr CommandSpec kGallery{"gallery", "MODULE IN.png OUT.png", 3, false};
+  switch (command) {
+    case Command::kApply: return batch ? kApplyBatch : kApply;
+    case Command::kGallery: return kGallery;
+    default: return kList;
   }
-  return kCommands[0];  // not reached: every command but kNone has a row
-}
-
-const OptionSpec* FindLong(std::string_view name) {
-  for (const OptionSpec& entry : kOptions) {
-    if (entry.name == name) return &entry;
-  }
-  return nullptr;
-}
-
-const OptionSpec* FindShort(char letter) {
-  for (const OptionSpec& entry : kOptions) {
-    if (entry.letter != 0 && entry.letter == letter) return &entry;
-  }
-  return nullptr;
 }
 
 std::vector<std::string_view> SplitCommas(std::string_view text) {
@@ -111,99 +75,154 @@ int ParseScale(std::string_view text) {
   return static_cast<int>(*value);
 }
 
-void ApplyOption(Options& options, OptionId id, const std::string& value) {
-  switch (id) {
-    case OptionId::kHelp: options.help = true; break;
-    case OptionId::kVersion: options.version = true; break;
-    case OptionId::kQuiet: options.quiet = true; break;
-    case OptionId::kRect: options.rect = ParseRect(value); break;
-    case OptionId::kDrawing: options.drawing = ParseColour(value); break;
-    case OptionId::kBackground: options.background = ParseColour(value); break;
-    case OptionId::kScale: options.scale = ParseScale(value); break;
+// The command line's grammar, for CLI11. Values stay text here and are read by qfhost's own
+// functions afterwards, so that each malformed value gets qfhost's message.
+struct Grammar {
+  CLI::App app{"qfhost"};
+  CLI::App* commands[3] = {};  // list, apply, gallery: in Command order after kNone
+  std::vector<std::string> operands;
+  std::string rect, drawing, background, scale;
+
+  explicit Grammar(Options& options) {
+    // qfhost prints its own help; CLI11's --help would print CLI11's and end the program.
+    app.set_help_flag();
+    // Anything the grammar does not know is collected and named in qfhost's own words below.
+    app.allow_extras();
+    // CLI11 on Windows would read "/x" as an option; qfhost's operands are often Unix paths.
+    app.allow_windows_style_options(false);
+    app.add_flag("-h,--help", options.help)->disable_flag_override();
+    app.add_flag("--version", options.version)->disable_flag_override();
+    app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
+    const char* names[] = {"list", "apply", "gallery"};
+    for (int i = 0; i < 3; ++i) {
+      CLI::App* command = app.add_subcommand(names[i]);
+      command->set_help_flag();
+      command->allow_extras();
+      command->allow_windows_style_options(false);
+      command->fallthrough();  // --help, --version and --quiet belong to every command
+      command->add_option("operands", operands);
+      commands[i] = command;
+    }
+    CLI::App* apply = commands[1];
+    CLI::App* gallery = commands[2];
+    apply->add_option("--rect", rect);
+    apply->add_option("--output-dir", options.outputDir);
+    apply->add_flag("--in-place", options.inPlace)->disable_flag_override();
+    apply->add_flag("--strip", options.strip)->disable_flag_override();
+    for (CLI::App* command : {apply, gallery}) {
+      command->add_option("--fg", drawing);
+      command->add_option("--bg", background);
+    }
+    gallery->add_option("--scale", scale);
   }
+
+  // The command that takes `option` ("--scale"), or null.
+  const CLI::App* CommandTaking(const std::string& option) const {
+    for (const CLI::App* command : commands) {
+      if (command->get_option_no_throw(option) != nullptr) return command;
+    }
+    return nullptr;
+  }
+};
+
+// CLI11's own complaints, in qfhost's words: it names the option as "--name" or "name".
+UsageError FromCli11(const CLI::ParseError& error) {
+  std::string text = error.what();
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  std::string name = text.substr(0, text.find_first_of(": "));
+  if (name.rfind("-", 0) != 0) name = "--" + name;
+  if (text.find("disallowed flag override") != std::string::npos) {
+    return UsageError("option '" + name + "' takes no value");
+  }
+  if (text.find("required") != std::string::npos && text.find("missing") != std::string::npos) {
+    return UsageError("option '" + name + "' needs a value");
+  }
+  if (text.find("At Most") != std::string::npos) {
+    return UsageError("option '" + name + "' is given more than once");
+  }
+  return UsageError(text.empty() ? "malformed command line" : text);
 }
 
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
-  struct Given {
-    const OptionSpec* entry;
-    std::string written;  // as the user wrote it, for messages
-    std::string value;
-  };
-  std::vector<Given> given;
-  std::vector<std::string> operands;
-  bool onlyOperands = false;
-
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    // "-" alone is an operand, as it is for most command-line tools.
-    if (onlyOperands || arg.size() < 2 || arg[0] != '-') {
-      operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      onlyOperands = true;
-      continue;
-    }
-    const OptionSpec* entry = nullptr;
-    std::string written = arg;
-    std::optional<std::string> value;
-    if (arg[1] == '-') {
-      const std::size_t equals = arg.find('=');
-      written = arg.substr(0, equals);
-      entry = FindLong(std::string_view(written).substr(2));
-      if (equals != std::string::npos) value = arg.substr(equals + 1);
-    } else if (arg.size() == 2) {
-      entry = FindShort(arg[1]);
-    }
-    if (entry == nullptr) throw UsageError("unknown option '" + written + "'");
-    if (entry->takesValue && !value) {
-      if (i + 1 == args.size()) throw UsageError("option '" + written + "' needs a value");
-      value = args[++i];
-    } else if (!entry->takesValue && value) {
-      throw UsageError("option '" + written + "' takes no value");
-    }
-    given.push_back({entry, written, value.value_or("")});
-  }
-
   Options options;
-  if (!operands.empty()) {
-    for (const CommandSpec& entry : kCommands) {
-      if (operands[0] == entry.name) options.command = entry.command;
-    }
-    if (options.command == Command::kNone) {
-      throw UsageError("unknown command '" + operands[0] + "'");
-    }
-    operands.erase(operands.begin());
+  Grammar grammar(options);
+  // "--" is qfhost's to handle: every later argument is an operand, whatever it looks like.
+  const auto dashes = std::find(args.begin(), args.end(), "--");
+  std::vector<std::string> reversed(args.begin(), dashes);  // CLI11 takes them last first
+  std::reverse(reversed.begin(), reversed.end());
+  try {
+    grammar.app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    throw FromCli11(error);
   }
 
-  for (const Given& option : given) {
-    if ((option.entry->commands & Bit(options.command)) == 0) {
-      if (options.command == Command::kNone) {
-        throw UsageError("option '" + option.written + "' needs a command");
-      }
-      throw UsageError("option '" + option.written + "' is not one of " +
-                       std::string(SpecOf(options.command).name) + "'s options");
+  const CLI::App* command = nullptr;
+  for (int i = 0; i < 3; ++i) {
+    if (grammar.commands[i]->parsed()) {
+      command = grammar.commands[i];
+      options.command = static_cast<Command>(i + 1);
     }
-    ApplyOption(options, option.entry->id, option.value);
+  }
+  // What no part of the grammar took: unknown options, options of another command, and
+  // (before a command) words that are not commands.
+  std::vector<std::string> extras = grammar.app.remaining();
+  if (command != nullptr) {
+    const std::vector<std::string> more = command->remaining();
+    extras.insert(extras.begin(), more.begin(), more.end());
+  }
+  for (const std::string& extra : extras) {
+    if (extra.size() < 2 || extra[0] != '-') {
+      if (command == nullptr) throw UsageError("unknown command '" + extra + "'");
+      throw UsageError("unexpected argument '" + extra + "'");
+    }
+    const std::string name = extra.substr(0, extra.find('='));
+    const CLI::App* owner = grammar.CommandTaking(name);
+    if (owner == nullptr) throw UsageError("unknown option '" + name + "'");
+    if (command == nullptr) throw UsageError("option '" + name + "' needs a command");
+    throw UsageError("option '" + name + "' is not one of " + command->get_name() + "'s options");
+  }
+  if (dashes != args.end()) {
+    if (command == nullptr) throw UsageError("no command given");
+    grammar.operands.insert(grammar.operands.end(), dashes + 1, args.end());
+  }
+
+  const auto given = [&](const char* name) {
+    return command != nullptr && command->get_option_no_throw(name) != nullptr &&
+           command->count(name) > 0;
+  };
+  if (given("--rect")) options.rect = ParseRect(grammar.rect);
+  if (given("--fg")) options.drawing = ParseColour(grammar.drawing);
+  if (given("--bg")) options.background = ParseColour(grammar.background);
+  if (given("--scale")) options.scale = ParseScale(grammar.scale);
+  if (options.inPlace && !options.outputDir.empty()) {
+    throw UsageError("--in-place and --output-dir exclude each other");
   }
   if (options.help || options.version) return options;
-
   if (options.command == Command::kNone) throw UsageError("no command given");
-  const CommandSpec& entry = SpecOf(options.command);
+
+  const std::vector<std::string>& operands = grammar.operands;
+  const bool batch = options.inPlace || !options.outputDir.empty();
+  const CommandSpec& entry = SpecOf(options.command, batch);
   if (operands.size() < entry.operandCount) {
     throw UsageError(std::string(entry.name) + " needs " + std::string(entry.operands));
   }
-  if (operands.size() > entry.operandCount) {
+  if (!entry.moreInputs && operands.size() > entry.operandCount) {
     throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'");
   }
   options.module = operands[0];
   switch (options.command) {
     case Command::kApply:
       options.filter = operands[1];
-      options.input = operands[2];
-      options.output = operands[3];
+      if (batch) {
+        options.inputs.assign(operands.begin() + 2, operands.end());
+      } else {
+        options.input = operands[2];
+        options.output = operands[3];
+      }
       break;
     case Command::kGallery:
       options.input = operands[1];
@@ -287,13 +306,16 @@ std::string HelpText(Command command) {
       "Usage:\n"
       "  qfhost list MODULE\n"
       "  qfhost apply MODULE FILTER IN.png OUT.png [--rect L,T,R,B] [--fg COLOUR] [--bg COLOUR]\n"
+      "               [--strip]\n"
+      "  qfhost apply MODULE FILTER IN.png... (--output-dir DIR | --in-place) [options]\n"
       "  qfhost gallery MODULE IN.png OUT.png [--fg COLOUR] [--bg COLOUR] [--scale N]\n"
       "  qfhost [COMMAND] --help | --version\n"
       "\n"
       "Commands:\n"
       "  list     print the module's information line, then one line per filter:\n"
       "           index, category and name, tab-separated\n"
-      "  apply    run one filter on IN.png and write the result to OUT.png\n"
+      "  apply    run one filter on IN.png and write the result to OUT.png ('-': standard\n"
+      "           output), or on each IN.png into DIR or over itself\n"
       "  gallery  run every filter on IN.png and write a grid of the results, input first,\n"
       "           over a checkerboard that shows transparency\n";
   static constexpr char kOptionsText[] =
@@ -304,18 +326,30 @@ std::string HelpText(Command command) {
       "  --fg COLOUR     the drawing colour the module is given (default #000000, black)\n"
       "  --bg COLOUR     the background colour the module is given (default #FFFFFF, white)\n"
       "  --scale N       gallery: show each image N times enlarged, 1 to 16 (default 1)\n"
+      "  --output-dir DIR  apply: write each output into DIR, under its input's file name\n"
+      "  --in-place      apply: replace each input with its output\n"
+      "  --strip         apply: leave out the input's metadata (colour space, text, Exif)\n"
       "  -q, --quiet     no progress bar (one is drawn only when stderr is a terminal)\n"
       "  -h, --help      show this help\n"
       "  --version       show qfhost's version\n"
       "\n"
       "MODULE is the path of a filter module (.qfi on Windows, .so on Linux).\n"
       "FILTER is an index as 'list' prints it, or a filter's English or Japanese name,\n"
-      "such as \"Opacify\" or \"不透明化\".\n"
+      "such as \"Opacify\", \"Transparentize (Fill with FGC)\" or \"不透明化\"; English names\n"
+      "in any case, with or without spaces around parentheses.\n"
       "COLOUR is #RRGGBB or #RRGGBBAA in hexadecimal ('#' optional; quote it in a shell),\n"
       "or R,G,B or R,G,B,A in decimal; alpha is 255 when omitted.\n"
-      "OUT.png is written whole or not at all; an existing file is replaced only on success.\n"
+      "OUT.png is written whole or not at all; an existing file is replaced only on success,\n"
+      "keeping its mode; a symbolic link's target is replaced; a device, FIFO, folder or\n"
+      "file with several hard links is never replaced.\n"
+      "The output is an 8-bit RGBA PNG; 16-bit samples are rounded to 8 bits.\n"
+      "Limits: at most 67108864 pixels (8192x8192) and 134217728 bytes (128 MiB) of file\n"
+      "an image; a run holds about 8 bytes a pixel.\n"
+      "In the batch form a file that fails is reported and the rest go on; a last line\n"
+      "gives the counts.\n"
       "\n"
-      "Exit status: 0 success, 1 the run failed, 2 the command line is wrong.\n";
+      "Exit status: 0 success, 1 the run (or any file of a batch) failed, 2 the command line\n"
+      "is wrong, 130 or 143 interrupted.\n";
   switch (command) {
     case Command::kList:
       return "Usage: qfhost list MODULE\n"
@@ -323,9 +357,11 @@ std::string HelpText(Command command) {
              "category and name, tab-separated, the labels converted to UTF-8.\n";
     case Command::kApply:
       return "Usage: qfhost apply MODULE FILTER IN.png OUT.png [--rect L,T,R,B] [--fg COLOUR]\n"
-             "                    [--bg COLOUR] [--quiet]\n"
-             "Runs one filter on IN.png and writes OUT.png (RGBA); pixels outside the\n"
-             "rectangle keep their values.\n" +
+             "                    [--bg COLOUR] [--strip] [--quiet]\n"
+             "       qfhost apply MODULE FILTER IN.png... (--output-dir DIR | --in-place) ...\n"
+             "Runs one filter on IN.png and writes OUT.png (RGBA, '-' for standard output), or\n"
+             "on each IN.png into DIR or over itself; pixels outside the rectangle keep their\n"
+             "values, and the input's metadata is kept unless --strip.\n" +
              std::string(kOptionsText);
     case Command::kGallery:
       return "Usage: qfhost gallery MODULE IN.png OUT.png [--fg COLOUR] [--bg COLOUR]\n"

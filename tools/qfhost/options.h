@@ -32,21 +32,28 @@ struct Options {
   bool help = false;     // --help: print the help of `command` (or the general help) and stop
   bool version = false;  // --version
   bool quiet = false;    // --quiet: no progress bar
+  bool strip = false;    // apply: --strip, no metadata chunks in the output
   std::string module;
   std::string filter;  // apply: an index, or an English or Japanese filter name
-  std::string input;
-  std::string output;
+  std::string input;   // the one input of gallery and of apply's single form
+  std::string output;  // its output: a path, or "-" for standard output
+  // apply's batch form: every input, each written to outputDir under its own file name
+  // (--output-dir DIR) or over itself (--in-place).
+  std::vector<std::string> inputs;
+  std::string outputDir;
+  bool inPlace = false;
   std::optional<RectOption> rect;  // apply: the area to filter; the whole image when absent
   Pixel drawing = kDefaultDrawingColour;
   Pixel background = kDefaultBackgroundColour;
   int scale = 1;  // gallery: each image pixel becomes scale x scale gallery pixels
 };
 
-// Reads the arguments that follow the program name. The command comes first; options may
-// stand anywhere after it, as "--name value" or "--name=value"; "--" makes every later
-// argument an operand. With --help or --version the operands are not checked. Throws
-// UsageError for an unknown command or option, an option the command does not take, a
-// missing or extra operand, or a malformed value.
+// Reads the arguments that follow the program name (with CLI11). The command comes first;
+// options may stand anywhere after it, as "--name value" or "--name=value", and short flags
+// may be combined ("-qh"); "--" makes every later argument an operand. With --help or
+// --version the operands are not checked. Throws UsageError, one line, for an unknown
+// command or option, an option the command does not take or that is given twice, a missing
+// or extra operand, or a malformed value.
 Options ParseArguments(const std::vector<std::string>& args);
 
 // "#RRGGBB", "#RRGGBBAA" (hexadecimal, '#' optional; alpha 255 when omitted) or "R,G,B" and

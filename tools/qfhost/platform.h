@@ -23,13 +23,43 @@ void PrepareConsole();
 
 bool IsTerminal(std::FILE* stream);
 
-// The whole file. Throws RunError "cannot read 'PATH': REASON" when it is missing, a
-// directory or unreadable.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The whole file. Throws RunError "cannot read 'PATH': REASON" when it is missing, a folder,
+// unreadable or larger than `limit` bytes (checked before it is read).
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit);
 
-// Puts `bytes` at `path` whole or not at all: they are written to a new temporary file beside
-// `path`, which is then renamed over it. On failure the temporary file is removed, any file
-// already at `path` is left as it was, and RunError "cannot write 'PATH': REASON" is thrown.
-void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Checks, before any work is done, that qfhost may put a file at `path`, and says where:
+// - a symbolic link is followed to the file it names, which is the one replaced (a link to
+//   nothing is refused);
+// - an existing file must be a regular file with no other hard link: a device, FIFO, socket
+//   or folder is never replaced, and replacing a file with several names would part them;
+// - its folder must exist and take new files.
+// Returns the path of the file to replace; throws RunError "cannot write 'PATH': REASON".
+std::string CheckOutputPath(const std::string& path);
+
+// Puts `bytes` at `path` whole or not at all, after CheckOutputPath's checks: they are
+// written to a new temporary file in the folder of the file replaced, which is then renamed
+// over it; an existing file's mode (and owner, where the process may set it) carry over.
+// On failure the temporary file is removed, any file already at `path` is left as it was,
+// and RunError "cannot write 'PATH': REASON" is thrown. `beforeRename`, when given, runs once
+// the temporary file is complete (tests interrupt the write there).
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                    void (*beforeRename)() = nullptr);
+
+// Makes an interrupt (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break and closing the
+// console) remove the temporary file WriteWholeFile is writing before the process ends as
+// the signal ends it (exit status 128 + signal number in a shell: 130, 143). A signal that
+// was ignored when qfhost started stays ignored.
+void InstallInterruptCleanup();
+
+// True when `path` names an existing folder.
+bool IsFolder(const std::string& path);
+
+// The last component of `path` (after its last '/', or on Windows '/' or '\\'), and `name`
+// in `folder`.
+std::string FileName(const std::string& path);
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// True when both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace veilmere::qfhost

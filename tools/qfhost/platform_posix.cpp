@@ -1,8 +1,12 @@
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "tools/qfhost/errors.h"
@@ -23,15 +27,78 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
-  // Closes now, reporting the error close() may bring (a delayed write error).
+
+ private:
+  int fd_;
+};
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary file being written, for the interrupt handler. A lock-free atomic pointer may
+// be read in a signal handler; the string it points to lives in the writing TemporaryFile.
+std::atomic<const char*> g_temporary{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+extern "C" void RemoveTemporaryAndEnd(int signal) {
+  if (const char* path = g_temporary.load()) ::unlink(path);
+  // Ended by the signal itself, so that the shell sees an interrupted program (130, 143).
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+// Holds interrupts back while a temporary file is made or renamed and g_temporary changes,
+// so that none comes between the two.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : kInterrupts) sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &before_);
+  }
+  ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
+// A new file beside `target` ("TARGET.tmp-XXXXXX"), removed unless renamed over the target.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::string& target) : path_(target + ".tmp-XXXXXX") {
+    const InterruptsHeld held;
+    fd_ = ::mkstemp(path_.data());
+    if (fd_ >= 0) g_temporary.store(path_.c_str());
+  }
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!registered()) return;
+    const InterruptsHeld held;
+    ::unlink(path_.c_str());
+    g_temporary.store(nullptr);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  int fd() const { return fd_; }
   bool Close() {
     const int fd = fd_;
     fd_ = -1;
     return ::close(fd) == 0;
   }
+  bool RenameTo(const std::string& target) {
+    const InterruptsHeld held;
+    if (::rename(path_.c_str(), target.c_str()) != 0) return false;
+    g_temporary.store(nullptr);
+    return true;
+  }
 
  private:
-  int fd_;
+  bool registered() const { return g_temporary.load() == path_.c_str(); }
+  std::string path_;
+  int fd_ = -1;
 };
 
 }  // namespace
@@ -44,15 +111,19 @@ void PrepareConsole() {}
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-  const auto fail = [&](int error) {
-    return RunError("cannot read " + Quoted(path) + ": " + std::strerror(error));
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit) {
+  const auto fail = [&](const std::string& reason) {
+    return RunError("cannot read " + Quoted(path) + ": " + reason);
   };
   Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) throw fail(errno);
+  if (file.get() < 0) throw fail(std::strerror(errno));
   struct stat info;
-  if (::fstat(file.get(), &info) != 0) throw fail(errno);
-  if (S_ISDIR(info.st_mode)) throw fail(EISDIR);
+  if (::fstat(file.get(), &info) != 0) throw fail(std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) throw fail(std::strerror(EISDIR));
+  const auto tooLarge = [&] {
+    return fail("larger than the " + std::to_string(limit) + " bytes qfhost reads");
+  };
+  if (S_ISREG(info.st_mode) && info.st_size > limit) throw tooLarge();
 
   std::vector<std::uint8_t> bytes;
   if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<std::size_t>(info.st_size));
@@ -60,40 +131,120 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   for (;;) {
     const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw fail(errno);
+    if (got < 0) throw fail(std::strerror(errno));
     if (got == 0) return bytes;
+    if (static_cast<std::int64_t>(bytes.size()) + got > limit) throw tooLarge();
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
 }
 
-void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::string temporary = path + ".tmp-XXXXXX";
-  Descriptor file(::mkstemp(temporary.data()));
-  if (file.get() < 0) {
-    throw RunError("cannot write " + Quoted(path) + ": " + std::strerror(errno));
+std::string CheckOutputPath(const std::string& path) {
+  const auto fail = [&](const std::string& reason) {
+    return RunError("cannot write " + Quoted(path) + ": " + reason);
+  };
+  std::string file = path;
+  struct stat info;
+  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char* target = ::realpath(path.c_str(), nullptr);
+    if (target == nullptr) {
+      throw fail(errno == ENOENT ? "it is a symbolic link to nothing"
+                                 : std::string(std::strerror(errno)));
+    }
+    file = target;
+    std::free(target);
   }
+  if (::stat(file.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) throw fail("it is a folder");
+    if (!S_ISREG(info.st_mode)) {
+      throw fail("it is a device, FIFO or socket, not a regular file; qfhost replaces only "
+                 "regular files");
+    }
+    if (info.st_nlink > 1) {
+      throw fail("it has " + std::to_string(info.st_nlink) +
+                 " hard links, which replacing it would part");
+    }
+  } else if (errno != ENOENT) {
+    throw fail(std::strerror(errno));
+  }
+  const std::size_t slash = file.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  if (::stat(folder.c_str(), &info) != 0) {
+    throw fail("folder " + Quoted(folder) + (errno == ENOENT ? " does not exist" : ": " + std::string(std::strerror(errno))));
+  }
+  if (!S_ISDIR(info.st_mode)) throw fail(Quoted(folder) + " is not a folder");
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    throw fail("cannot create files in " + Quoted(folder) + ": " + std::strerror(errno));
+  }
+  return file;
+}
+
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                    void (*beforeRename)()) {
+  const std::string file = CheckOutputPath(path);
+  struct stat existing;
+  const bool exists = ::stat(file.c_str(), &existing) == 0;
+
+  TemporaryFile temporary(file);
   const auto fail = [&](int error) {
-    ::unlink(temporary.c_str());
     return RunError("cannot write " + Quoted(path) + ": " + std::strerror(error));
   };
-  // mkstemp makes the file readable by its owner only; a new output file gets the permissions
-  // any program's new file gets, 0666 less the umask.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(file.get(), 0666 & ~mask) != 0) throw fail(errno);
+  if (temporary.fd() < 0) throw fail(errno);
+  // mkstemp makes the file readable by its owner only. A replaced file keeps its owner where
+  // the process may set it (else at least its group) and then its mode (chown clears the
+  // set-user-ID bits); a new file gets what any program's new file gets, 0666 less the umask.
+  if (exists) {
+    if (::fchown(temporary.fd(), existing.st_uid, existing.st_gid) != 0) {
+      (void)!::fchown(temporary.fd(), static_cast<uid_t>(-1), existing.st_gid);
+    }
+    if (::fchmod(temporary.fd(), existing.st_mode & 07777) != 0) throw fail(errno);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(temporary.fd(), 0666 & ~mask) != 0) throw fail(errno);
+  }
 
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t wrote = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+    const ssize_t wrote = ::write(temporary.fd(), bytes.data() + done, bytes.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote < 0) throw fail(errno);
     done += static_cast<std::size_t>(wrote);
   }
   // The data reaches the disk before the name does, so that a crash leaves the old file or
   // the new one, never an empty one.
-  if (::fsync(file.get()) != 0) throw fail(errno);
-  if (!file.Close()) throw fail(errno);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) throw fail(errno);
+  if (::fsync(temporary.fd()) != 0) throw fail(errno);
+  if (!temporary.Close()) throw fail(errno);
+  if (beforeRename != nullptr) beforeRename();
+  if (!temporary.RenameTo(file)) throw fail(errno);
+}
+
+void InstallInterruptCleanup() {
+  for (const int signal : kInterrupts) {
+    struct sigaction current {};
+    ::sigaction(signal, nullptr, &current);
+    if (current.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporaryAndEnd;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 }  // namespace veilmere::qfhost

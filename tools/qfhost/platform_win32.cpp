@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iostream>
 #include <streambuf>
@@ -102,6 +103,75 @@ class ConsoleBuffer : public std::streambuf {
   char buffer_[4096];
 };
 
+// The temporary file being written, for the console event handler, which runs on a thread of
+// its own; the text it points to lives in the writing TemporaryFile.
+std::atomic<const wchar_t*> g_temporary{nullptr};
+
+// Ctrl+C, Ctrl+Break or the console closing: the temporary file goes (it is open with
+// FILE_SHARE_DELETE, so it is removed once the process's handle closes), and the process ends
+// with the status a POSIX shell gives a program ended by SIGINT (130) or SIGTERM (143).
+BOOL WINAPI RemoveTemporaryAndEnd(DWORD event) {
+  if (const wchar_t* path = g_temporary.exchange(nullptr)) DeleteFileW(path);
+  ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
+}
+
+// A new file beside `target`, removed unless renamed over the target. CREATE_NEW refuses a
+// name another file has, and the next is tried.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::wstring& target) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100 && handle_ == INVALID_HANDLE_VALUE; ++attempt) {
+      path_ = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(counter++);
+      g_temporary.store(path_.c_str());
+      handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+      error_ = GetLastError();
+      if (handle_ == INVALID_HANDLE_VALUE) g_temporary.store(nullptr);
+      if (handle_ == INVALID_HANDLE_VALUE && error_ != ERROR_FILE_EXISTS &&
+          error_ != ERROR_ALREADY_EXISTS) {
+        break;
+      }
+    }
+  }
+  ~TemporaryFile() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    if (g_temporary.load() == path_.c_str()) {
+      g_temporary.store(nullptr);
+      DeleteFileW(path_.c_str());
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  std::string error() const {
+    return error_ == ERROR_FILE_EXISTS || error_ == ERROR_ALREADY_EXISTS
+               ? std::string("no free temporary file name")
+               : SystemMessage(error_);
+  }
+  HANDLE get() const { return handle_; }
+  bool Close() {
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(handle) != 0;
+  }
+  bool RenameTo(const std::wstring& target) {
+    if (!MoveFileExW(path_.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return false;
+    }
+    g_temporary.store(nullptr);
+    return true;
+  }
+
+ private:
+  std::wstring path_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  DWORD error_ = 0;
+};
+
 }  // namespace
 
 std::vector<std::string> CommandLineArguments(int, char**) {
@@ -135,7 +205,7 @@ bool IsTerminal(std::FILE* stream) {
   return IsConsole(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit) {
   const auto fail = [&](const std::string& reason) {
     return RunError("cannot read " + Quoted(path) + ": " + reason);
   };
@@ -146,7 +216,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   if (!handle.valid()) throw fail(SystemMessage(GetLastError()));
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(handle.get(), &size)) throw fail(SystemMessage(GetLastError()));
-  if (size.QuadPart > 0x7FFFFFFF) throw fail("file too large");
+  if (size.QuadPart > limit) {
+    throw fail("larger than the " + std::to_string(limit) + " bytes qfhost reads");
+  }
 
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
   std::size_t done = 0;
@@ -163,51 +235,84 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+std::string CheckOutputPath(const std::string& path) {
   const auto fail = [&](const std::string& reason) {
     return RunError("cannot write " + Quoted(path) + ": " + reason);
   };
   const std::wstring target = WindowsPath(path);
-  if (IsDirectory(target)) throw fail("is a directory");
-
-  // A name no other file has: CREATE_NEW refuses one that exists, and the next is tried.
-  static unsigned counter = 0;
-  std::wstring temporary;
-  HANDLE created = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(counter++);
-    created = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    const DWORD error = GetLastError();
-    if (created == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS &&
-        error != ERROR_ALREADY_EXISTS) {
-      throw fail(SystemMessage(error));
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) throw fail("it is a folder");
+    Handle existing(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (existing.valid() && GetFileType(existing.get()) != FILE_TYPE_DISK) {
+      throw fail("it is a device, not a regular file; qfhost replaces only regular files");
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (existing.valid() && GetFileInformationByHandle(existing.get(), &info) &&
+        info.nNumberOfLinks > 1) {
+      throw fail("it has " + std::to_string(info.nNumberOfLinks) +
+                 " hard links, which replacing it would part");
     }
   }
-  Handle file(created);
-  if (!file.valid()) throw fail("no free temporary file name");
+  const std::size_t slash = target.find_last_of(L"\\:");
+  if (slash != std::wstring::npos) {
+    const std::wstring folder = target.substr(0, slash + (target[slash] == L':' ? 1 : 0));
+    if (!folder.empty() && !IsDirectory(folder) && folder.back() != L':') {
+      throw fail("its folder does not exist");
+    }
+  }
+  return path;
+}
 
-  const auto failAndRemove = [&](DWORD error) {
-    if (file.valid()) file.Close();
-    DeleteFileW(temporary.c_str());
-    return fail(SystemMessage(error));
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                    void (*beforeRename)()) {
+  CheckOutputPath(path);
+  const auto fail = [&](const std::string& reason) {
+    return RunError("cannot write " + Quoted(path) + ": " + reason);
   };
+  const std::wstring target = WindowsPath(path);
+  TemporaryFile temporary(target);
+  if (!temporary.valid()) throw fail(temporary.error());
+
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD wrote = 0;
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    if (!WriteFile(file.get(), bytes.data() + done, chunk, &wrote, nullptr)) {
-      throw failAndRemove(GetLastError());
+    if (!WriteFile(temporary.get(), bytes.data() + done, chunk, &wrote, nullptr)) {
+      throw fail(SystemMessage(GetLastError()));
     }
     done += wrote;
   }
-  if (!FlushFileBuffers(file.get())) throw failAndRemove(GetLastError());
-  if (!file.Close()) throw failAndRemove(GetLastError());
-  if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw failAndRemove(GetLastError());
-  }
+  if (!FlushFileBuffers(temporary.get())) throw fail(SystemMessage(GetLastError()));
+  if (!temporary.Close()) throw fail(SystemMessage(GetLastError()));
+  if (beforeRename != nullptr) beforeRename();
+  if (!temporary.RenameTo(target)) throw fail(SystemMessage(GetLastError()));
+}
+
+void InstallInterruptCleanup() { SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE); }
+
+bool IsFolder(const std::string& path) { return IsDirectory(WindowsPath(path)); }
+
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder + name
+                                                                        : folder + "/" + name;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    Handle file(CreateFileW(WindowsPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.valid() && GetFileInformationByHandle(file.get(), info);
+  };
+  BY_HANDLE_FILE_INFORMATION first{}, second{};
+  return identity(a, &first) && identity(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
 }  // namespace veilmere::qfhost

@@ -15,6 +15,20 @@ void ProgressBar::Begin(std::string label, int step, int steps) {
   label_ = steps > 1 ? "[" + std::to_string(step) + "/" + std::to_string(steps) + "] " + label
                      : label;
   shownPercent_ = -1;
+  from_ = 0;
+  to_ = 100;
+}
+
+void ProgressBar::Phase(int from, int to) {
+  from_ = from;
+  to_ = to;
+}
+
+void ProgressBar::Rows(std::int64_t done, std::int64_t total) {
+  if (!enabled_) return;
+  const std::int64_t part = total > 0 ? std::clamp<std::int64_t>(done * 100 / total, 0, 100) : 0;
+  const int percent = from_ + static_cast<int>(part) * (to_ - from_) / 100;
+  if (percent != shownPercent_) Draw(percent);
 }
 
 void ProgressBar::End() {
@@ -27,9 +41,8 @@ std::int32_t QF_CALL ProgressBar::Report(std::int32_t position, std::int32_t max
   auto* bar = static_cast<ProgressBar*>(user);
   const std::int64_t percent =
       maximum > 0 ? std::clamp<std::int64_t>(std::int64_t{position} * 100 / maximum, 0, 100) : 0;
-  if (bar != nullptr && bar->enabled_ && percent != bar->shownPercent_) {
-    bar->Draw(static_cast<int>(percent));
-  }
+
+  if (bar != nullptr) bar->Rows(percent, 100);
   return 0;
 }
 

@@ -33,10 +33,18 @@ struct Result {
   std::string err;
 };
 
-Result RunQfhost(const std::vector<std::string>& args, bool terminal = false) {
+Result RunQfhost(const std::vector<std::string>& args, bool terminal = false,
+                 bool outIsTerminal = false) {
   std::ostringstream out, err;
-  const int status = Run(args, Console{out, err, terminal});
+  const int status = Run(args, Console{out, err, terminal, outIsTerminal});
   return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 bool IsOneErrorLine(const std::string& text) {
@@ -224,6 +232,77 @@ TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
   EXPECT_EQ(left, (std::vector<std::string>{"existing.png", "text.png"}));
   std::ifstream kept(existing);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+}
+
+TEST(Commands, DashWritesThePngToStandardOutputButNeverToATerminal) {
+  const Result piped = RunQfhost({"apply", kModule, "8", kSample, "-"});
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  const Image image = DecodePng(std::vector<std::uint8_t>(piped.out.begin(), piped.out.end()), "-");
+  EXPECT_EQ(image.width, 64);
+  const Result terminal = RunQfhost({"apply", kModule, "8", kSample, "-"}, false, true);
+  EXPECT_EQ(terminal.status, 1);
+  EXPECT_TRUE(IsOneErrorLine(terminal.err)) << terminal.err;
+  EXPECT_EQ(terminal.out, "");
+}
+
+TEST(Commands, AFailedWriteToStandardOutputIsAnError) {
+  struct Full : std::streambuf {
+    int_type overflow(int_type) override { return traits_type::eof(); }
+  } full;
+  std::ostream out(&full);
+  std::ostringstream err;
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"list", kModule}, {"--help"}, {"apply", kModule, "0", kSample, "-"}}) {
+    out.clear();
+    err.str("");
+    EXPECT_EQ(qfhost::Run(args, Console{out, err, false}), 1) << args[0];
+    EXPECT_TRUE(IsOneErrorLine(err.str())) << err.str();
+    EXPECT_NE(err.str().find("cannot write to standard output: "), std::string::npos) << err.str();
+  }
+}
+
+// The output's folder and the input's size are checked before the input is decoded: a
+// damaged input is not what a missing folder or an oversized header is reported as.
+TEST(Commands, OutputFolderAndSizeAreCheckedBeforeDecoding) {
+  const fs::path dir = Scratch("early");
+  std::ifstream sample(kSample, std::ios::binary);
+  std::string damaged(std::istreambuf_iterator<char>(sample), {});
+  damaged[damaged.size() - 20] ^= 1;  // in the last IDAT
+  std::ofstream(dir / "damaged.png", std::ios::binary) << damaged;
+  const Result folder = RunQfhost({"apply", kModule, "0", (dir / "damaged.png").string(),
+                                   (dir / "none" / "out.png").string()});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find("does not exist"), std::string::npos) << folder.err;
+  const Result batch = RunQfhost({"apply", kModule, "0", kSample, "--output-dir", (dir / "none").string()});
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("output folder"), std::string::npos) << batch.err;
+}
+
+TEST(Commands, ABatchGoesOnPastAFailedFileAndClosesWithTheCounts) {
+  const fs::path dir = Scratch("batch");
+  fs::create_directories(dir / "in");
+  fs::create_directories(dir / "out");
+  fs::copy_file(kSample, dir / "in" / "a.png");
+  fs::copy_file(kSample, dir / "in" / "c.png");
+  std::ofstream(dir / "in" / "b.png") << "not a picture";
+  const std::string a = (dir / "in" / "a.png").string(), b = (dir / "in" / "b.png").string(),
+                    c = (dir / "in" / "c.png").string();
+  const Result result = RunQfhost({"apply", kModule, "Opacify", a, b, c, "--output-dir", (dir / "out").string()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(Lines(result.err), (std::vector<std::string>{"qfhost: '" + b + "' is not a PNG file",
+                                                         "qfhost: 2 of 3 files written, 1 failed"}));
+  EXPECT_TRUE(fs::exists(dir / "out" / "a.png") && fs::exists(dir / "out" / "c.png"));
+  EXPECT_FALSE(fs::exists(dir / "out" / "b.png"));
+
+  // In place: each input replaced by its result; the output folder may not be the inputs'.
+  const Result inPlace = RunQfhost({"apply", kModule, "Opacify", a, c, "--in-place"});
+  EXPECT_EQ(inPlace.status, 0) << inPlace.err;
+  EXPECT_EQ(Lines(inPlace.err), std::vector<std::string>{"qfhost: 2 of 2 files written, 0 failed"});
+  for (const Pixel& p : ReadPng(a).pixels) ASSERT_EQ(p.a, 255);
+  const Result same = RunQfhost({"apply", kModule, "0", a, "--output-dir", (dir / "in").string()});
+  EXPECT_EQ(same.status, 1);
+  EXPECT_NE(same.err.find("is the input itself"), std::string::npos) << same.err;
+  EXPECT_EQ(RunQfhost({"apply", kModule, "0", a, "--in-place", "--output-dir", "x"}).status, 2);
 }
 
 }  // namespace

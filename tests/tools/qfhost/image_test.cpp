@@ -30,12 +30,13 @@ Pixel Rgba(int r, int g, int b, int a) {
 // stored (uncompressed) deflate blocks, IEND; with correct CRCs and Adler-32.
 class PngBuilder {
  public:
-  PngBuilder(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t type) {
+  PngBuilder(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t type,
+             std::uint8_t interlace = 0) {
     file_ = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<std::uint8_t> header;
     Put32(header, width);
     Put32(header, height);
-    header.insert(header.end(), {depth, type, 0, 0, 0});
+    header.insert(header.end(), {depth, type, 0, 0, interlace});
     Chunk("IHDR", header);
   }
 
@@ -48,8 +49,8 @@ class PngBuilder {
     return *this;
   }
 
-  // `rows`: each row's filter byte (0) and its bytes.
-  std::vector<std::uint8_t> Finish(const std::vector<std::uint8_t>& rows) {
+  // `rows`: each row's filter byte (0) and its bytes. `adlerError` spoils the checksum.
+  std::vector<std::uint8_t> Finish(const std::vector<std::uint8_t>& rows, std::uint32_t adlerError = 0) {
     std::vector<std::uint8_t> z = {0x78, 0x01};
     std::size_t at = 0;
     do {
@@ -66,7 +67,7 @@ class PngBuilder {
       a = (a + byte) % 65521;
       b = (b + a) % 65521;
     }
-    Put32(z, (b << 16) | a);
+    Put32(z, ((b << 16) | a) ^ adlerError);
     Chunk("IDAT", z);
     Chunk("IEND", {});
     return file_;
@@ -102,6 +103,15 @@ std::vector<std::string> Entries(const fs::path& dir) {
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
+  try {
+    DecodePng(bytes, "x.png");
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "decoded";
 }
 
 TEST(PixelConversion, SwapsRedAndBlueBothWays) {
@@ -147,6 +157,79 @@ TEST(Png, EveryColourTypeDecodesToTheModulesLayout) {
   EXPECT_EQ(two.width, 1);
   EXPECT_EQ(two.height, 2);
   EXPECT_EQ(two.pixels, (std::vector<Pixel>{Rgba(1, 2, 3, 4), Rgba(5, 6, 7, 8)}));
+}
+
+TEST(Png, InterlacedAndSixteenBitImagesDecode) {
+  // 3x3 grey, Adam7: the passes that hold pixels are 1 (0,0), 4 (2,0), 5 (0,2) (2,2),
+  // 6 (1,0) (1,2) and 7 (0,1) (1,1) (2,1); pixel (x, y) is 10 * (3y + x).
+  const Image interlaced = DecodePng(PngBuilder(3, 3, 8, 0, 1).Finish({0, 0, 0, 20, 0, 60, 80,
+                                                                       0, 10, 0, 70, 0, 30, 40, 50}),
+                                     "adam7");
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(interlaced.pixels[std::size_t(i)], Rgba(10 * i, 10 * i, 10 * i, 255));
+  // 16 bits round to the nearest 8-bit value, v / 257: 0x12FF is 0x13, not its high byte.
+  EXPECT_EQ(DecodePng(PngBuilder(1, 1, 16, 4).Finish({0, 0x12, 0xFF, 0x12, 0x80}), "deep").pixels,
+            (std::vector<Pixel>{Rgba(0x13, 0x13, 0x13, 0x12)}));
+  // A grey colour key makes its pixels transparent, compared at the file's depth.
+  EXPECT_EQ(DecodePng(PngBuilder(2, 1, 8, 0).Chunk("tRNS", {0, 9}).Finish({0, 9, 10}), "key").pixels,
+            (std::vector<Pixel>{Rgba(9, 9, 9, 0), Rgba(10, 10, 10, 255)}));
+}
+
+TEST(Png, RefusesABadChecksumOrPaletteIndexSayingWhy) {
+  const std::string adler = DecodeError(PngBuilder(1, 1, 8, 6).Finish({0, 1, 2, 3, 4}, 1));
+  EXPECT_EQ(adler, "'x.png' is a damaged PNG file (its compressed pixels are corrupt: incorrect "
+                   "data check)");
+  const std::string index =
+      DecodeError(PngBuilder(2, 1, 2, 3).Chunk("PLTE", {1, 2, 3, 4, 5, 6}).Finish({0, 0b01100000}));
+  EXPECT_EQ(index, "'x.png' is a damaged PNG file (palette index 2 is past its 2-colour palette)");
+  const std::vector<std::uint8_t> pixels = {0, 1, 2, 3, 4};
+  for (const auto& file : {PngBuilder(1, 1, 8, 3).Finish({0, 0}),                          // no PLTE
+                           PngBuilder(1, 1, 8, 6).Chunk("IEND", {}).Finish(pixels),        // no IDAT
+                           PngBuilder(1, 1, 8, 6).Finish({5, 1, 2, 3, 4}),                 // filter 5
+                           PngBuilder(1, 2, 8, 6).Finish(pixels),                          // a row short
+                           PngBuilder(0, 1, 8, 6).Finish({}),                              // no pixels
+                           PngBuilder(1, 1, 3, 6).Finish(pixels)}) {                       // 3 bits
+    const std::string message = DecodeError(file);
+    EXPECT_EQ(message.rfind("'x.png' is a damaged PNG file (", 0), 0u) << message;
+    EXPECT_EQ(message.find("()"), std::string::npos) << message;
+  }
+}
+
+// The size is refused from the header alone, before storage for the pixels is sought.
+TEST(Png, RefusesAnImageAboveThePixelLimitFromItsHeader) {
+  const std::vector<std::uint8_t> huge = PngBuilder(20000, 20000, 8, 6).Finish({0});
+  for (const auto read : {+[](const std::vector<std::uint8_t>& b) { ReadPngHeader(b, "big.png"); },
+                          +[](const std::vector<std::uint8_t>& b) { DecodePng(b, "big.png"); }}) {
+    try {
+      read(huge);
+      ADD_FAILURE() << "accepted";
+    } catch (const RunError& error) {
+      EXPECT_STREQ(error.what(), "'big.png' is 20000x20000 pixels, more than the 67108864 qfhost takes");
+    }
+  }
+}
+
+TEST(Png, KeepsMetadataChunksButAGreyImagesProfile) {
+  const auto types = [](const std::vector<PngChunk>& chunks) {
+    std::vector<std::string> names;
+    for (const PngChunk& chunk : chunks) names.push_back(chunk.type);
+    return names;
+  };
+  const std::vector<std::uint8_t> rgb = PngBuilder(1, 1, 8, 2)
+                                            .Chunk("iCCP", {'p', 0, 0, 1})
+                                            .Chunk("sRGB", {0})
+                                            .Chunk("prVt", {1})  // unknown: dropped
+                                            .Chunk("tEXt", {'k', 0, 'v'})
+                                            .Chunk("eXIf", {'M', 'M', 0, 42})
+                                            .Finish({0, 1, 2, 3});
+  const DecodedPng decoded = DecodePngFile(rgb, "meta");
+  const std::vector<std::string> kept = {"iCCP", "sRGB", "tEXt", "eXIf"};
+  EXPECT_EQ(types(decoded.metadata), kept);
+  const DecodedPng again = DecodePngFile(EncodePng(decoded.image, decoded.metadata), "again");
+  EXPECT_EQ(types(again.metadata), kept);
+  EXPECT_EQ(again.metadata[2].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
+  const std::vector<std::uint8_t> grey =
+      PngBuilder(1, 1, 8, 0).Chunk("iCCP", {'p', 0, 0, 1}).Chunk("gAMA", {0, 0, 1, 2}).Finish({0, 1});
+  EXPECT_EQ(types(DecodePngFile(grey, "grey").metadata), std::vector<std::string>{"gAMA"});
 }
 
 TEST(Png, WhatItWritesReadsBackExactly) {
@@ -199,15 +282,6 @@ TEST(Png, RefusesEveryCutOfAValidFile) {
           << error.what();
     }
   }
-}
-
-std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
-  try {
-    DecodePng(bytes, "x.png");
-  } catch (const RunError& error) {
-    return error.what();
-  }
-  return "decoded";
 }
 
 TEST(Png, RefusesAChunkWhoseCrcIsWrongAndKeepsMessagesPrintable) {

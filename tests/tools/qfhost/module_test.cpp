@@ -98,7 +98,8 @@ std::vector<FilterEntry> SomeFilters() {
           {1, "Transparency|透明度", "Opacify|不透明化"},
           {2, "Transparency|透明度", "Blur|ぼかし"},
           {3, "Transparency|透明度", "BLUR|強いぼかし"},
-          {4, "Transparency|透明度", "NoJapanese"}};
+          {4, "Transparency|透明度", "NoJapanese"},
+          {5, "Transparency|透明度", "Transparentize(Fill with FGC)|透明化(描画色で塗りつぶす)"}};
 }
 
 TEST(FindFilter, ByIndexOrByNameExactFirstThenIgnoringCase) {
@@ -114,11 +115,30 @@ TEST(FindFilter, ByIndexOrByNameExactFirstThenIgnoringCase) {
   EXPECT_EQ(FindFilter(filters, "BLUR"), 3);
   EXPECT_EQ(FindFilter(filters, "NoJapanese"), 4);
   EXPECT_EQ(FindFilter(filters, "nojapanese"), 4);
+  // The README's spelling: spaces around a parenthesis do not count.
+  EXPECT_EQ(FindFilter(filters, "Transparentize (Fill with FGC)"), 5);
+  EXPECT_EQ(FindFilter(filters, "transparentize ( fill with fgc )"), 5);
+}
+
+TEST(FindFilter, AnUnknownNameGetsTheNearestNames) {
+  const auto message = [](std::string_view query) {
+    try {
+      FindFilter(SomeFilters(), query);
+    } catch (const RunError& error) {
+      return std::string(error.what());
+    }
+    return std::string("found");
+  };
+  EXPECT_EQ(message("Opacfy"), "unknown filter 'Opacfy'; did you mean 'Opacify'? ('qfhost list "
+                               "MODULE' shows every filter)");
+  EXPECT_NE(message("Blurr").find("did you mean 'Blur' or 'BLUR'?"), std::string::npos);
+  EXPECT_NE(message("不透明").find("did you mean '不透明化'?"), std::string::npos);
+  EXPECT_EQ(message("Sharpen").find("did you mean"), std::string::npos);
 }
 
 TEST(FindFilter, RefusesAnythingElseNamingIt) {
   const auto filters = SomeFilters();
-  for (const char* query : {"5", "99999999999999999999", "", "-1", "blur", "Opac", "Opacify ",
+  for (const char* query : {"6", "99999999999999999999", "", "-1", "blur", "Opac", "Opacify ",
                             "Transparency", "透明度", "1.0", "ｏｐａｃｉｆｙ"}) {
     try {
       const std::int32_t index = FindFilter(filters, query);
@@ -128,9 +148,9 @@ TEST(FindFilter, RefusesAnythingElseNamingIt) {
     }
   }
   try {
-    FindFilter(filters, "5");
+    FindFilter(filters, "6");
   } catch (const RunError& error) {
-    EXPECT_STREQ(error.what(), "there is no filter 5: the module offers 5, 0 to 4");
+    EXPECT_STREQ(error.what(), "there is no filter 6: the module offers 6, 0 to 5");
   }
   EXPECT_THROW(FindFilter({}, "0"), RunError);
   EXPECT_EQ(EnglishPart("Opacify|不透明化"), "Opacify");

@@ -65,6 +65,8 @@ TEST(ParseArguments, HelpAndVersionNeedNoOperands) {
   EXPECT_TRUE(ParseArguments({"--help"}).help);
   EXPECT_TRUE(ParseArguments({"-h"}).help);
   EXPECT_TRUE(ParseArguments({"--version"}).version);
+  const Options combined = ParseArguments({"apply", "m", "0", "i", "o", "-qh"});  // -q -h
+  EXPECT_TRUE(combined.quiet && combined.help);
   const Options applyHelp = ParseArguments({"apply", "--help"});
   EXPECT_TRUE(applyHelp.help);
   EXPECT_EQ(applyHelp.command, Command::kApply);
@@ -81,7 +83,6 @@ TEST(ParseArguments, RefusesWhatItCannotMakeSenseOf) {
       {"gallery", "m", "in.png"},                        // missing output
       {"apply", "m", "0", "i", "o", "--bogus"},          // unknown long option
       {"apply", "m", "0", "i", "o", "-x"},               // unknown short option
-      {"apply", "m", "0", "i", "o", "-qh"},              // short options do not combine
       {"apply", "m", "0", "i", "o", "--rect"},           // value missing at the end
       {"apply", "m", "0", "i", "o", "--quiet=yes"},      // a flag with a value
       {"list", "m", "--rect", "0,0,1,1"},                // an option list does not take

@@ -68,5 +68,22 @@ TEST(ProgressBar, ShowsTheStepCutsLongLabelsAndClampsOddReports) {
   EXPECT_EQ(ProgressBar::Report(5, 100, nullptr), 0);  // no bar: nothing, and no crash
 }
 
+// One bar covers a run's phases: decoding, filtering and encoding each fill their own part.
+TEST(ProgressBar, EachPhaseFillsItsOwnPartOfTheBar) {
+  std::ostringstream out;
+  ProgressBar bar(out, true);
+  bar.Begin("a.png: Opacify", 2, 5);
+  bar.Phase(0, 40);
+  bar.Rows(1, 2);
+  EXPECT_NE(out.str().find("[2/5] a.png: Opacify ["), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("]  20%"), std::string::npos) << out.str();
+  bar.Phase(40, 60);
+  ProgressBar::Report(50, 100, &bar);
+  EXPECT_NE(out.str().find("]  50%"), std::string::npos) << out.str();
+  bar.Phase(60, 100);
+  bar.Rows(3, 3);
+  EXPECT_NE(out.str().find("] 100%"), std::string::npos) << out.str();
+}
+
 }  // namespace
 }  // namespace veilmere::qfhost

@@ -111,6 +111,34 @@ check "apply with relative paths and a bare module name" eval 'succeeded && same
 qf apply "$module" 3 "$work/apply/rect.png" "$work/apply/rect.png"
 check "apply may write over its input" succeeded
 
+# -- "-": the PNG goes to standard output
+"${runner[@]}" "$qfhost" apply "$module" 8 "$sample" - >"$work/apply/stdout.png" 2>"$work/stderr"
+status=$?
+check "apply to standard output" eval 'succeeded && same_png "$work/apply/stdout.png" "$data"/golden/08-*.png'
+
+# -- batches: into a folder, going on past a bad file, and in place
+mkdir -p "$work/batch/in" "$work/batch/out"
+cp "$sample" "$work/batch/in/a.png"
+cp "$sample" "$work/batch/in/c.png"
+printf 'not a picture' >"$work/batch/in/b.png"
+qf apply "$module" "Invert Transparency" "$work/batch/in/a.png" "$work/batch/in/b.png" \
+  "$work/batch/in/c.png" --output-dir "$work/batch/out"
+check "a batch into a folder reports the bad file and the counts, status 1" eval \
+  '[[ $status -eq 1 && $(wc -l <"$work/stderr") -eq 2 && ! -s $work/stdout ]] &&
+   grep -qx "qfhost: .$work/batch/in/b.png. is not a PNG file" "$work/stderr" &&
+   grep -qx "qfhost: 2 of 3 files written, 1 failed" "$work/stderr" && [[ ! -e $work/batch/out/b.png ]]'
+check "the batch's good files are written" same_png \
+  "$work/batch/out/a.png" "$data"/golden/09-*.png "$work/batch/out/c.png" "$data"/golden/09-*.png
+qf apply "$module" 9 "$work/batch/in/a.png" "$work/batch/in/c.png" --in-place --quiet
+check "a batch in place" eval '[[ $status -eq 0 ]] && grep -qx "qfhost: 2 of 2 files written, 0 failed" "$work/stderr"'
+check "in place, each input is replaced by its result" same_png \
+  "$work/batch/in/a.png" "$data"/golden/09-*.png "$work/batch/in/c.png" "$data"/golden/09-*.png
+check "a batch leaves no temporary file" eval '[[ $(ls "$work/batch/in" "$work/batch/out" | grep -c tmp) -eq 0 ]]'
+
+# -- the README's filter names and a slip's suggestion
+qf apply "$module" "Transparentize (Fill with FGC)" "$sample" "$work/apply/readme-name.png"
+check "the README's spelling of a name" eval 'succeeded && same_png "$work/apply/readme-name.png" "$data"/golden/01-*.png'
+
 # -- gallery: the README's image
 qf gallery "$module" "$sample" "$work/gallery.png" --scale 3
 check "gallery" succeeded
@@ -142,6 +170,8 @@ out=$work/bad/out.png
 printf 'not a picture' >"$work/text.png"
 head -c 100 "$sample" >"$work/cut.png"
 printf 'keep me' >"$work/bad/existing.png"
+# A PNG header of 20000 x 20000 pixels and nothing more.
+printf '\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x4e\x20\x00\x00\x4e\x20\x08\x06\x00\x00\x00\xe3\x70\x46\x39' >"$work/huge.png"
 
 check "missing input" fails 1 "cannot read '$work/none.png'" apply "$module" 0 "$work/none.png" "$out"
 check "unreadable input (a directory)" fails 1 "cannot read '$work/bad': [Ii]s a directory" apply "$module" 0 "$work/bad" "$out"
@@ -164,6 +194,42 @@ check "output directory missing" fails 1 "cannot write '$work/bad/none/out.png'"
 check "a failed run keeps the existing output" fails 1 "unknown filter" apply "$module" Sharpen "$sample" "$work/bad/existing.png"
 check "gallery of a missing input" fails 1 "cannot read" gallery "$module" "$work/none.png" "$out"
 check "list of a module without an export" fails 1 "lacks the export" list "$without_setup"
+check "a misspelt filter gets a suggestion" fails 1 "did you mean 'Opacify'" apply "$module" Opacfy "$sample" "$out"
+check "--in-place with --output-dir" fails 2 "exclude each other" apply "$module" 0 "$sample" --in-place --output-dir "$work/bad"
+check "a missing output folder, before any input is read" fails 1 "output folder" apply "$module" 0 "$work/text.png" --output-dir "$work/none"
+check "an output a folder holds is refused" fails 1 "it is a folder" apply "$module" 0 "$sample" "$work/bad/.."
+check "a file that is too large" fails 1 "more than the 67108864 qfhost takes" apply "$module" 0 "$work/huge.png" "$out"
+
+# -- files qfhost must never replace, and what a replaced file keeps (POSIX file kinds:
+# natively only)
+if ((${#runner[@]} == 0)); then
+  "$qfhost" list "$module" >/dev/full 2>"$work/stderr"
+  status=$?
+  check "a failed write to standard output is an error" eval \
+    '[[ $status -eq 1 && $(wc -l <"$work/stderr") -eq 1 ]] && grep -q "cannot write to standard output" "$work/stderr"'
+  # (The FIFO stays out of $work/bad, whose files `fails` reads.)
+  mkfifo "$work/fifo.png"
+  check "a FIFO output is refused" fails 1 "not a regular file" apply "$module" 0 "$sample" "$work/fifo.png"
+  check "/dev/null is refused" fails 1 "not a regular file" apply "$module" 0 "$sample" /dev/null
+  check "the FIFO is still one" test -p "$work/fifo.png"
+  cp "$sample" "$work/target.png"
+  chmod 640 "$work/target.png"
+  ln -s target.png "$work/link.png"
+  qf apply "$module" 8 "$sample" "$work/link.png"
+  check "a symbolic link's target is replaced, keeping its mode" eval \
+    'succeeded && [[ -L $work/link.png && $(stat -c %a "$work/target.png") == 640 ]] &&
+     same_png "$work/target.png" "$data"/golden/08-*.png'
+  # Interrupted while at work: status 143, no temporary file, the output untouched.
+  "$qfhost" gallery "$module" "$sample" "$work/big.png" --scale 16 -q
+  printf 'old' >"$work/interrupted.png"
+  "$qfhost" apply "$module" 0 "$work/big.png" "$work/interrupted.png" &
+  sleep 0.3
+  kill -TERM $!
+  wait $!
+  status=$?
+  check "an interrupt ends with 143 and leaves no file behind" eval \
+    '[[ $status -eq 143 && $(cat "$work/interrupted.png") == old && -z $(ls "$work" | grep tmp) ]]'
+fi
 
 echo "$passed passed, $failed failed"
 ((failed == 0))

@@ -1,0 +1,130 @@
+// How an output file is put in place: what is never replaced, what a replaced file keeps, and
+// that an interrupt leaves neither a temporary file nor a changed output. POSIX file kinds
+// (links, FIFOs, owners) are checked in the native build.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/tools/qfhost/support/scratch.h"
+#include "tools/qfhost/errors.h"
+#include "tools/qfhost/platform.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace veilmere::qfhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::uint8_t> kNew = {'n', 'e', 'w'};
+
+#ifndef _WIN32
+std::string Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+#endif
+
+std::string WriteError(const fs::path& path) {
+  try {
+    WriteWholeFile(path.string(), kNew);
+  } catch (const RunError& error) {
+    return error.what();
+  }
+  return "written";
+}
+
+std::size_t EntryCount(const fs::path& dir) {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+TEST(OutputFile, AFolderOrAMissingFolderIsRefusedBeforeAnyWork) {
+  const fs::path dir = Scratch("output-kinds");
+  fs::create_directory(dir / "folder.png");
+  EXPECT_NE(WriteError(dir / "folder.png").find("it is a folder"), std::string::npos);
+  const std::string missing = (dir / "none" / "out.png").string();
+  try {
+    CheckOutputPath(missing);
+    ADD_FAILURE() << "accepted " << missing;
+  } catch (const RunError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("cannot write '" + missing + "': ", 0), 0u) << error.what();
+  }
+  EXPECT_EQ(EntryCount(dir), 1u);
+}
+
+// A death test: the child writes and is interrupted just before its file would be renamed
+// into place; the parent finds the old output and nothing else.
+TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const fs::path dir = Scratch("interrupt");
+  std::ofstream(dir / "out.png") << "old";
+  const std::string out = (dir / "out.png").string();
+#ifdef _WIN32
+  (void)out;
+  GTEST_SKIP() << "console events are not signals";
+#else
+  for (const int signal : {SIGINT, SIGTERM}) {
+    static int raised;
+    raised = signal;
+    EXPECT_EXIT(
+        {
+          InstallInterruptCleanup();
+          WriteWholeFile(out, kNew, [] { std::raise(raised); });
+        },
+        testing::KilledBySignal(signal), "");
+    EXPECT_EQ(Contents(dir / "out.png"), "old");
+    EXPECT_EQ(EntryCount(dir), 1u);
+  }
+#endif
+}
+
+#ifndef _WIN32
+TEST(OutputFile, ALinkIsFollowedAndSpecialFilesAndHardLinksAreNeverReplaced) {
+  const fs::path dir = Scratch("output-links");
+  std::ofstream(dir / "real.png") << "old";
+  fs::create_symlink("real.png", dir / "link.png");
+  WriteWholeFile((dir / "link.png").string(), kNew);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+  EXPECT_EQ(Contents(dir / "real.png"), "new");
+
+  fs::create_symlink("nowhere.png", dir / "dangling.png");
+  EXPECT_NE(WriteError(dir / "dangling.png").find("symbolic link to nothing"), std::string::npos);
+  ASSERT_EQ(::mkfifo((dir / "fifo.png").c_str(), 0600), 0);
+  EXPECT_NE(WriteError(dir / "fifo.png").find("not a regular file"), std::string::npos);
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo.png"));
+  fs::create_hard_link(dir / "real.png", dir / "hard.png");
+  EXPECT_NE(WriteError(dir / "hard.png").find("2 hard links"), std::string::npos);
+  EXPECT_EQ(Contents(dir / "hard.png"), "new");
+  EXPECT_EQ(EntryCount(dir), 5u);  // no temporary file is left of any of them
+}
+
+TEST(OutputFile, AReplacedFileKeepsItsModeAndOwner) {
+  const fs::path dir = Scratch("output-mode");
+  const fs::path path = dir / "out.png";
+  std::ofstream(path) << "old";
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+  }
+  WriteWholeFile(path.string(), kNew);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, 5678u);
+  }
+  EXPECT_EQ(Contents(path), "new");
+}
+#endif
+
+}  // namespace
+}  // namespace veilmere::qfhost
