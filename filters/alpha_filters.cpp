@@ -3,8 +3,6 @@
 namespace veilmere {
 
 template class PixelRule<TransparentizeFilter>;
-template class PixelRule<BrightnessToTransparencyFilter>;
-template class PixelRule<DarknessToTransparencyFilter>;
 template class PixelRule<WhiteToTransparentFilter>;
 template class PixelRule<BlackToTransparentFilter>;
 template class PixelRule<OpacifyFilter>;

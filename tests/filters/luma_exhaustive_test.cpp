@@ -1,14 +1,19 @@
 // The two luminance rules on every colour there is: one image holds all 2^24 colours, and
 // each rule runs over it through its Execute, as built for the module, with separate images
-// and in place, under several alpha patterns. Checked against the plain integer formula.
+// and in place, under several alpha patterns; then every row loop of the rule this build has
+// runs over it, rows cut so that each loop's ends are met too. Checked against the plain
+// integer formula.
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "filters/alpha_filters.h"
+#include "filters/luma.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/test_image.h"
 
@@ -88,6 +93,45 @@ TEST(LumaRulesOnEveryColour, MatchTheIntegerFormulaWithSeparateImagesAndInPlace)
       result.pixels = source.pixels;
       filter.Execute(0, result.data(), result.data(), 0, &kAllColours, 0, kRowLength, 0, nullptr);
       ASSERT_EQ(FirstMismatch(source, result, rule, source.at(0, 0)), "") << name << ", in place";
+    }
+  }
+}
+
+// Every row loop of the luma rule that this build has. The filters run the widest of them
+// (checked above); the others are checked here, so that a build without it stays exact too.
+using LumaRowFn = void (*)(const Pixel*, Pixel*, std::ptrdiff_t, LumaAlpha);
+struct LumaRowVariant {
+  const char* name;
+  LumaRowFn row;
+};
+const LumaRowVariant kLumaRowVariants[] = {
+    {"plain", &LumaRowPlain},
+#if defined(__SSE2__)
+    {"SSE2", &LumaRowSse2},
+#endif
+};
+
+TEST(LumaRowsOnEveryColour, EveryVariantMatchesTheIntegerFormula) {
+  test::TestImage source(kSide + 1, kSide, kRowLength);
+  test::TestImage result(kSide + 1, kSide, kRowLength);
+  FillAllColours(source, kAlphaPatterns[2]);
+  const std::pair<LumaAlpha, const char*> modes[] = {
+      {LumaAlpha::kInverseLuma, "Transparentize at Brightness"},
+      {LumaAlpha::kLuma, "Transparentize at Darkness"}};
+
+  for (const LumaRowVariant& variant : kLumaRowVariants) {
+    for (const auto& [alpha, label] : modes) {
+      const Pixel outside{9, 9, 9, 9};
+      for (std::int32_t y = 0; y < kSide; ++y) result.at(0, y) = outside;
+      // Each row in two calls, the first of y % 16 pixels: every length of a loop's last,
+      // partial steps comes up, on rows that start at every alignment.
+      for (std::int32_t y = 0; y < kSide; ++y) {
+        const std::int32_t cut = y % 16;
+        variant.row(&source.at(1, y), &result.at(1, y), cut, alpha);
+        variant.row(&source.at(1 + cut, y), &result.at(1 + cut, y), kSide - cut, alpha);
+      }
+      ASSERT_EQ(FirstMismatch(source, result, test::ExpectedRules().at(label), outside), "")
+          << variant.name << ", " << label;
     }
   }
 }
