@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "filters/pixel.h"
 
@@ -30,19 +31,22 @@ inline std::uint32_t WithLumaAlpha(std::uint32_t word, LumaAlpha alpha) {
   return (word & kColourBits) | ((Luma(word) ^ static_cast<std::uint32_t>(alpha)) << 24);
 }
 
-// The rule on `count` (>= 0) pixels from `source` and `destination` on. The two rows are
-// either the very same pixels or do not overlap at all. It is LumaRowSse2 where the build
-// has SSE2, else LumaRowPlain; both give WithLumaAlpha's result for every pixel.
+// A row loop of the rule: the rule on `count` (>= 0) pixels from `source` and `destination`
+// on. The two rows are either the very same pixels or do not overlap at all.
+using LumaRowFn = void (*)(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
+                           LumaAlpha alpha);
+
+// The row loop the two filters run: the widest of LumaRowVariants().
 void LumaRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha);
 
-// WithLumaAlpha pixel by pixel.
-void LumaRowPlain(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
-                  LumaAlpha alpha);
-
-#if defined(__SSE2__)
-// Eight pixels per step in two SSE2 registers, the sum of products in 16-bit multiply-adds.
-void LumaRowSse2(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
-                 LumaAlpha alpha);
-#endif
+// Every row loop of the rule that this build has, the widest first: "AVX2" where the module
+// is compiled for it, "SSE2" where it has that (every x86-64, and the Windows module), and
+// "plain", WithLumaAlpha pixel by pixel, always. Each gives WithLumaAlpha's result for every
+// pixel; the list is here so that a test can hold every one of them to that.
+struct LumaRowVariant {
+  const char* name;
+  LumaRowFn row;
+};
+std::span<const LumaRowVariant> LumaRowVariants();
 
 }  // namespace veilmere
