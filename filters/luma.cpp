@@ -14,18 +14,21 @@ void LumaRowPlain(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
 }
 
 #if defined(__SSE2__)
-// The vector loops work on pixel words (0xAARRGGBB) in place, without unpacking them, with
-// eight operations per register. Read as 16-bit lanes, a word is (256 G + B, 256 A + R).
-//  1. One multiply-add takes the word's two 16-bit lanes times (29, 77) and adds the two
-//     products into the word's 32-bit lane: 29 B + 77 R + 256 (29 G + 77 A).
-//  2. A second one takes (G, A), the odd bytes shifted down into 16-bit lanes, times
-//     (150 - 256 * 29, -256 * 77), which takes 256 (29 G + 77 A) away again and adds 150 G.
-//  The sum of the two is S = 77 R + 150 G + 29 B, less than 65,536, modulo 65,536: the
-//  instruction reads its lanes as signed, so a lane of 32,768 or more counts 65,536 less,
-//  which changes only the bits from 16 up. Y is bits 8 to 15 of S.
-//  3. Shifted left by 16, Y lands in the alpha byte; a mask keeps it alone (alpha = Y), or
-//     keeps its complement (alpha = ~Y = 255 - Y), next to the word's colour bytes.
-// Each weight fits a signed 16-bit lane and each sum of two products a 32-bit one.
+// The vector loops work on the pixel words (0xAARRGGBB) as they are, without unpacking them:
+// seven operations a register for alpha = Y, eight for 255 - Y. Let S = 77 R + 150 G + 29 B
+// = 256 Y + f, with 0 <= f < 256. Read as 16-bit lanes, a word is (256 G + B, 256 A + R).
+//  1. A multiply-add takes those two lanes times (29, 77) and adds the two products into the
+//     word's 32-bit lane: 29 B + 77 R + 256 (29 G + 77 A).
+//  2. Another takes (G, A), the odd bytes shifted down into 16-bit lanes, times
+//     (150 - 256 * 29, -256 * 77 - 256) for alpha = Y, or (150 - 256 * 29, -256 * 77 + 256)
+//     for 255 - Y. With the first that makes T = S - 256 A, or S + 256 A. The instruction
+//     reads its lanes as signed, so a lane of 32,768 or more counts 65,536 less; that changes
+//     T only from bit 16 up, which step 3 drops.
+//  3. Bits 8 to 15 of T = 256 (Y - A) + f are Y - A, modulo 256. For 255 - Y, T is
+//     complemented first: ~T = -S - 256 A - 1 = 256 (255 - Y - A - 256) + (255 - f), whose
+//     bits 8 to 15 are 255 - Y - A. Shifted down by 8 and up by 24, those bits alone are
+//     added to the word: its alpha A becomes Y, or 255 - Y, and its colour bytes stay.
+// Each weight fits a signed 16-bit lane, and each sum of two products a 32-bit one.
 
 // A 32-bit lane of two 16-bit lanes; the low one comes first in memory.
 constexpr std::int32_t Lanes(std::int16_t low, std::int16_t high) {
@@ -33,28 +36,31 @@ constexpr std::int32_t Lanes(std::int16_t low, std::int16_t high) {
                                    std::uint32_t{static_cast<std::uint16_t>(high)} << 16);
 }
 constexpr std::int32_t kFirstWeights = Lanes(29, 77);
-constexpr std::int32_t kSecondWeights = Lanes(150 - 256 * 29, -256 * 77);
+template <LumaAlpha kAlpha>
+constexpr std::int32_t kSecondWeights =
+    Lanes(150 - 256 * 29, kAlpha == LumaAlpha::kLuma ? -256 * 77 - 256 : -256 * 77 + 256);
 
 // Two registers per step, loaded together, then one, then the plain rule for what is left.
-template <class Kernel, LumaAlpha kAlpha>
+template <template <LumaAlpha> class Kernel, LumaAlpha kAlpha>
 void VectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) {
-  constexpr std::ptrdiff_t n = Kernel::kPixels;
-  const Kernel kernel;
+  using K = Kernel<kAlpha>;
+  constexpr std::ptrdiff_t n = K::kPixels;
+  const K kernel;
   std::ptrdiff_t x = 0;
   for (; count - x >= 2 * n; x += 2 * n) {
-    const auto first = Kernel::Load(source + x);
-    const auto second = Kernel::Load(source + x + n);
-    Kernel::Store(destination + x, kernel.template Apply<kAlpha>(first));
-    Kernel::Store(destination + x + n, kernel.template Apply<kAlpha>(second));
+    const auto first = K::Load(source + x);
+    const auto second = K::Load(source + x + n);
+    K::Store(destination + x, kernel.Apply(first));
+    K::Store(destination + x + n, kernel.Apply(second));
   }
   if (count - x >= n) {
-    Kernel::Store(destination + x, kernel.template Apply<kAlpha>(Kernel::Load(source + x)));
+    K::Store(destination + x, kernel.Apply(K::Load(source + x)));
     x += n;
   }
   LumaRowPlain(source + x, destination + x, count - x, kAlpha);
 }
 
-template <class Kernel>
+template <template <LumaAlpha> class Kernel>
 void RunVectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
                   LumaAlpha alpha) {
   if (alpha == LumaAlpha::kLuma) {
@@ -64,24 +70,24 @@ void RunVectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
   }
 }
 
+template <LumaAlpha kAlpha>
 struct Sse2Kernel {
   static constexpr std::ptrdiff_t kPixels = 4;
-  static __m128i Load(const Pixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static __m128i Load(const Pixel* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  }
   static void Store(Pixel* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
-  template <LumaAlpha kAlpha>
   __m128i Apply(__m128i words) const {
-    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(words, first),
-                                      _mm_madd_epi16(_mm_srli_epi16(words, 8), second));
-    const __m128i high = _mm_slli_epi32(sum, 16);
-    const __m128i alpha = kAlpha == LumaAlpha::kLuma ? _mm_and_si128(high, alphaBits)
-                                                     : _mm_andnot_si128(high, alphaBits);
-    return _mm_or_si128(_mm_andnot_si128(alphaBits, words), alpha);
+    __m128i t = _mm_add_epi32(_mm_madd_epi16(words, first),
+                              _mm_madd_epi16(_mm_srli_epi16(words, 8), second));
+    if constexpr (kAlpha == LumaAlpha::kInverseLuma) t = _mm_xor_si128(t, allBits);
+    return _mm_add_epi32(words, _mm_slli_epi32(_mm_srli_epi32(t, 8), 24));
   }
 
   const __m128i first = _mm_set1_epi32(kFirstWeights);
-  const __m128i second = _mm_set1_epi32(kSecondWeights);
-  const __m128i alphaBits = _mm_set1_epi32(static_cast<std::int32_t>(kAlphaBits));
+  const __m128i second = _mm_set1_epi32(kSecondWeights<kAlpha>);
+  const __m128i allBits = _mm_set1_epi32(-1);
 };
 
 void LumaRowSse2(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
@@ -92,6 +98,7 @@ void LumaRowSse2(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
 
 #if defined(__AVX2__)
 // The SSE2 kernel on eight words at once.
+template <LumaAlpha kAlpha>
 struct Avx2Kernel {
   static constexpr std::ptrdiff_t kPixels = 8;
   static __m256i Load(const Pixel* p) {
@@ -101,19 +108,16 @@ struct Avx2Kernel {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
   }
 
-  template <LumaAlpha kAlpha>
   __m256i Apply(__m256i words) const {
-    const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(words, first),
-                                         _mm256_madd_epi16(_mm256_srli_epi16(words, 8), second));
-    const __m256i high = _mm256_slli_epi32(sum, 16);
-    const __m256i alpha = kAlpha == LumaAlpha::kLuma ? _mm256_and_si256(high, alphaBits)
-                                                     : _mm256_andnot_si256(high, alphaBits);
-    return _mm256_or_si256(_mm256_andnot_si256(alphaBits, words), alpha);
+    __m256i t = _mm256_add_epi32(_mm256_madd_epi16(words, first),
+                                 _mm256_madd_epi16(_mm256_srli_epi16(words, 8), second));
+    if constexpr (kAlpha == LumaAlpha::kInverseLuma) t = _mm256_xor_si256(t, allBits);
+    return _mm256_add_epi32(words, _mm256_slli_epi32(_mm256_srli_epi32(t, 8), 24));
   }
 
   const __m256i first = _mm256_set1_epi32(kFirstWeights);
-  const __m256i second = _mm256_set1_epi32(kSecondWeights);
-  const __m256i alphaBits = _mm256_set1_epi32(static_cast<std::int32_t>(kAlphaBits));
+  const __m256i second = _mm256_set1_epi32(kSecondWeights<kAlpha>);
+  const __m256i allBits = _mm256_set1_epi32(-1);
 };
 
 void LumaRowAvx2(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
