@@ -23,7 +23,7 @@ using ExecuteFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue hostValue
 using SetupFn = std::int32_t(QF_CALL*)(std::int32_t index, HostValue owner, HostValue hostValue3,
                                        HostValue hostValue4, HostValue hostValue5);
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(HostValue) == 4 && sizeof(void*) == 4,
               "the decorated names' byte counts assume 32-bit arguments");
 #endif

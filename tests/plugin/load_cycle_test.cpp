@@ -18,12 +18,15 @@ namespace veilmere::test {
 namespace {
 
 constexpr int kCycles = VEILMERE_LOAD_CYCLES;
-constexpr long long kAllowedResidentGrowth = 1 << 20;  // 1 MiB over all cycles
-// Heap growth allowed per cycle. On Windows the module's own copy of the threads library and
-// of the unwinder (the mingw posix runtime, linked in statically) allocates a few small
-// objects when the module loads that nothing can free: 372 bytes a load, measured. Anything
-// the module's own code or its C++ runtime kept would show as kilobytes a cycle.
-constexpr long long kAllowedHeapGrowthPerCycle = 512;
+// Resident growth allowed over all cycles. Under wine64 the working set of the 64-bit test
+// build wanders between 0.2 and 1.1 MiB over 200 cycles whatever the module does (its heap
+// growth, checked below, stays the same to the byte from run to run).
+#if defined(_WIN64)
+constexpr long long kAllowedResidentGrowth = 4 << 20;
+#else
+constexpr long long kAllowedResidentGrowth = 1 << 20;
+#endif
+constexpr long long kAllowedHeapGrowthPerCycle = kUnfreedBytesPerLoad;
 
 // One cycle; every check is a hard stop, so that a broken cycle is reported once, not a
 // thousand times.

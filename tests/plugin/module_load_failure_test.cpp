@@ -42,7 +42,7 @@ TEST(ModuleLoadFailure, NoStorageForAnyOneRowRefusesTheModuleThenALaterLoadSucce
   (void)heapAfterFirst;
 #else
   // Allows for the few bytes a Windows load costs the process for good (load_cycle_test).
-  EXPECT_LE(HeapBytesInUse(), heapAfterFirst + 512 * (kRows - 1));
+  EXPECT_LE(HeapBytesInUse(), heapAfterFirst + kUnfreedBytesPerLoad * (kRows - 1));
 #endif
   SetEnvironment(kFailRow, nullptr);
   auto module = LoadFailing();

@@ -2,11 +2,15 @@
 # The shipped DLL's export and import tables, read with the mingw binutils' objdump:
 # exactly the ten export names, and imports from system DLLs only (the C++ runtime, libgcc
 # and winpthread are linked in). That both names of a function lead to the same code is
-# checked through GetProcAddress by the module test.
-# Usage: pe_tables_test.sh OBJDUMP MODULE
+# checked through GetProcAddress by the module test. Then the version resource, as windres
+# reads it back: a DLL's, in the Japanese UTF-16 table, with the build's version (the module
+# test reads every value through Windows itself where the module can run).
+# Usage: pe_tables_test.sh OBJDUMP WINDRES MODULE VERSION (VERSION as CMake's: 0.5.0)
 set -euo pipefail
 objdump=$1
-module=$2
+windres=$2
+module=$3
+IFS=. read -r major minor patch <<<"$4"
 
 headers=$("$objdump" -p "$module")
 fail=0
@@ -30,7 +34,21 @@ while read -r dll; do
   esac
 done <<<"$imports"
 
+resource=$("$windres" -i "$module" -O rc 2>&1) || resource=""
+want_resource=(
+  "FILEVERSION $major, $minor, ${patch:-0}, 0"
+  'FILETYPE 0x2'
+  'BLOCK "041104b0"'
+  'VALUE "Translation", 0x411, 1200'
+  'VALUE "FileDescription", L"\x900f\x660e\x5ea6"'
+  'VALUE "OriginalFilename", "veilmere.qfi"'
+)
+for line in "${want_resource[@]}"; do
+  grep -qF -- "$line" <<<"$resource" || { echo "FAIL: the version resource lacks: $line"; fail=1; }
+done
+
 if (( fail )); then exit 1; fi
 echo "exports: $(tr '\n' ' ' <<<"$exports")"
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
+echo "version resource: $major.$minor.${patch:-0}.0, Japanese, UTF-16"
 echo "1 passed, 0 failed"
