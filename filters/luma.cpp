@@ -1,5 +1,8 @@
 #include "filters/luma.h"
 
+#include <bit>
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -31,107 +34,93 @@ void LumaRowPlain(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
 // Each weight fits a signed 16-bit lane, and each sum of two products a 32-bit one.
 
 // A 32-bit lane of two 16-bit lanes; the low one comes first in memory.
-constexpr std::int32_t Lanes(std::int16_t low, std::int16_t high) {
-  return static_cast<std::int32_t>(static_cast<std::uint16_t>(low) |
-                                   std::uint32_t{static_cast<std::uint16_t>(high)} << 16);
+constexpr std::uint32_t Lanes(std::int16_t low, std::int16_t high) {
+  return std::uint32_t{static_cast<std::uint16_t>(low)} |
+         std::uint32_t{static_cast<std::uint16_t>(high)} << 16;
 }
-constexpr std::int32_t kFirstWeights = Lanes(29, 77);
+constexpr std::uint32_t kFirstWeights = Lanes(29, 77);
 template <LumaAlpha kAlpha>
-constexpr std::int32_t kSecondWeights =
+constexpr std::uint32_t kSecondWeights =
     Lanes(150 - 256 * 29, kAlpha == LumaAlpha::kLuma ? -256 * 77 - 256 : -256 * 77 + 256);
 
+// A register of pixel words, in the vector types of GCC and Clang, whose operators work lane
+// by lane; the multiply-add and the shift of 16-bit lanes are the instruction sets' own.
+using Sse2Words = std::uint32_t __attribute__((vector_size(16)));
+
+Sse2Words MultiplyAdd(Sse2Words a, Sse2Words b) {
+  return std::bit_cast<Sse2Words>(
+      _mm_madd_epi16(std::bit_cast<__m128i>(a), std::bit_cast<__m128i>(b)));
+}
+Sse2Words OddBytes(Sse2Words words) {
+  return std::bit_cast<Sse2Words>(_mm_srli_epi16(std::bit_cast<__m128i>(words), 8));
+}
+
+#if defined(__AVX2__)
+using Avx2Words = std::uint32_t __attribute__((vector_size(32)));
+
+Avx2Words MultiplyAdd(Avx2Words a, Avx2Words b) {
+  return std::bit_cast<Avx2Words>(
+      _mm256_madd_epi16(std::bit_cast<__m256i>(a), std::bit_cast<__m256i>(b)));
+}
+Avx2Words OddBytes(Avx2Words words) {
+  return std::bit_cast<Avx2Words>(_mm256_srli_epi16(std::bit_cast<__m256i>(words), 8));
+}
+#endif
+
+template <class Words, LumaAlpha kAlpha>
+Words ApplyLuma(Words words) {
+  Words t = MultiplyAdd(words, Words{} + kFirstWeights) +
+            MultiplyAdd(OddBytes(words), Words{} + kSecondWeights<kAlpha>);
+  if constexpr (kAlpha == LumaAlpha::kInverseLuma) t = ~t;
+  return words + ((t >> 8) << 24);
+}
+
+template <class Words>
+Words LoadWords(const Pixel* pixels) {
+  Words words;
+  std::memcpy(&words, pixels, sizeof words);
+  return words;
+}
+
+template <class Words>
+void StoreWords(Pixel* pixels, Words words) {
+  std::memcpy(pixels, &words, sizeof words);
+}
+
 // Two registers per step, loaded together, then one, then the plain rule for what is left.
-template <template <LumaAlpha> class Kernel, LumaAlpha kAlpha>
+template <class Words, LumaAlpha kAlpha>
 void VectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) {
-  using K = Kernel<kAlpha>;
-  constexpr std::ptrdiff_t n = K::kPixels;
-  const K kernel;
+  constexpr std::ptrdiff_t n = sizeof(Words) / sizeof(Pixel);
   std::ptrdiff_t x = 0;
   for (; count - x >= 2 * n; x += 2 * n) {
-    const auto first = K::Load(source + x);
-    const auto second = K::Load(source + x + n);
-    K::Store(destination + x, kernel.Apply(first));
-    K::Store(destination + x + n, kernel.Apply(second));
+    const Words first = LoadWords<Words>(source + x);
+    const Words second = LoadWords<Words>(source + x + n);
+    StoreWords(destination + x, ApplyLuma<Words, kAlpha>(first));
+    StoreWords(destination + x + n, ApplyLuma<Words, kAlpha>(second));
   }
   if (count - x >= n) {
-    K::Store(destination + x, kernel.Apply(K::Load(source + x)));
+    StoreWords(destination + x, ApplyLuma<Words, kAlpha>(LoadWords<Words>(source + x)));
     x += n;
   }
   LumaRowPlain(source + x, destination + x, count - x, kAlpha);
 }
 
-template <template <LumaAlpha> class Kernel>
-void RunVectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
-                  LumaAlpha alpha) {
+template <class Words>
+void VectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha) {
   if (alpha == LumaAlpha::kLuma) {
-    VectorRow<Kernel, LumaAlpha::kLuma>(source, destination, count);
+    VectorRow<Words, LumaAlpha::kLuma>(source, destination, count);
   } else {
-    VectorRow<Kernel, LumaAlpha::kInverseLuma>(source, destination, count);
+    VectorRow<Words, LumaAlpha::kInverseLuma>(source, destination, count);
   }
-}
-
-template <LumaAlpha kAlpha>
-struct Sse2Kernel {
-  static constexpr std::ptrdiff_t kPixels = 4;
-  static __m128i Load(const Pixel* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  }
-  static void Store(Pixel* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-
-  __m128i Apply(__m128i words) const {
-    __m128i t = _mm_add_epi32(_mm_madd_epi16(words, first),
-                              _mm_madd_epi16(_mm_srli_epi16(words, 8), second));
-    if constexpr (kAlpha == LumaAlpha::kInverseLuma) t = _mm_xor_si128(t, allBits);
-    return _mm_add_epi32(words, _mm_slli_epi32(_mm_srli_epi32(t, 8), 24));
-  }
-
-  const __m128i first = _mm_set1_epi32(kFirstWeights);
-  const __m128i second = _mm_set1_epi32(kSecondWeights<kAlpha>);
-  const __m128i allBits = _mm_set1_epi32(-1);
-};
-
-void LumaRowSse2(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
-                 LumaAlpha alpha) {
-  RunVectorRow<Sse2Kernel>(source, destination, count, alpha);
-}
-#endif
-
-#if defined(__AVX2__)
-// The SSE2 kernel on eight words at once.
-template <LumaAlpha kAlpha>
-struct Avx2Kernel {
-  static constexpr std::ptrdiff_t kPixels = 8;
-  static __m256i Load(const Pixel* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
-  static void Store(Pixel* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  }
-
-  __m256i Apply(__m256i words) const {
-    __m256i t = _mm256_add_epi32(_mm256_madd_epi16(words, first),
-                                 _mm256_madd_epi16(_mm256_srli_epi16(words, 8), second));
-    if constexpr (kAlpha == LumaAlpha::kInverseLuma) t = _mm256_xor_si256(t, allBits);
-    return _mm256_add_epi32(words, _mm256_slli_epi32(_mm256_srli_epi32(t, 8), 24));
-  }
-
-  const __m256i first = _mm256_set1_epi32(kFirstWeights);
-  const __m256i second = _mm256_set1_epi32(kSecondWeights<kAlpha>);
-  const __m256i allBits = _mm256_set1_epi32(-1);
-};
-
-void LumaRowAvx2(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
-                 LumaAlpha alpha) {
-  RunVectorRow<Avx2Kernel>(source, destination, count, alpha);
 }
 #endif
 
 constexpr LumaRowVariant kVariants[] = {
 #if defined(__AVX2__)
-    {"AVX2", &LumaRowAvx2},
+    {"AVX2", &VectorRow<Avx2Words>},
 #endif
 #if defined(__SSE2__)
-    {"SSE2", &LumaRowSse2},
+    {"SSE2", &VectorRow<Sse2Words>},
 #endif
     {"plain", &LumaRowPlain},
 };
