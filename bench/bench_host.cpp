@@ -4,6 +4,8 @@
 #include <cstring>
 #include <map>
 
+#include "hostkit/colour_answer.h"
+
 namespace veilmere::bench {
 namespace {
 
@@ -64,20 +66,23 @@ void CopyImage(ImagePair& images) {
 }
 
 std::unique_ptr<BenchHost> BenchHost::Load(const std::string& builtPath, std::string* error) {
-  auto module = test::LoadedModule::Load(test::LoaderPath(builtPath));
+  std::unique_ptr<hostkit::LoadedModule> module;
+  {
+    const hostkit::ColourAnswer answer({kHostDrawingColour, kHostBackgroundColour});
+    module = hostkit::LoadedModule::Load(builtPath);
+  }
   if (module == nullptr) {
-    *error = builtPath + ": " + test::LoadedModule::LastError();
+    *error = builtPath + ": " + hostkit::LoadedModule::LastError();
     return nullptr;
   }
-  if (module->Execute() == nullptr || module->GetName() == nullptr ||
-      module->FilterCount() == nullptr) {
-    *error = builtPath + ": an export is missing";
+  if (const char* missing = module->MissingExport(); missing != nullptr) {
+    *error = builtPath + ": the export " + missing + " is missing";
     return nullptr;
   }
   return std::unique_ptr<BenchHost>(new BenchHost(std::move(module)));
 }
 
-BenchHost::BenchHost(std::unique_ptr<test::LoadedModule> module)
+BenchHost::BenchHost(std::unique_ptr<hostkit::LoadedModule> module)
     : module_(std::move(module)),
       execute_(module_->Execute()),
       getName_(module_->GetName()),
@@ -122,22 +127,3 @@ void PrintSummary(const std::string& title, const std::vector<SummaryRow>& rows)
 }
 
 }  // namespace veilmere::bench
-
-// The host's colour query, exported from the benchmark's executable as the paint program
-// exports it (see bench/CMakeLists.txt), so that the colour filters load with real colours.
-#if defined(_WIN32)
-#define BENCH_HOST_EXPORT __declspec(dllexport)
-#else
-#define BENCH_HOST_EXPORT __attribute__((visibility("default")))
-#endif
-
-extern "C" BENCH_HOST_EXPORT std::int32_t QF_CALL QFF_QueryClientInfo(std::int32_t id,
-                                                                      void* answer) {
-  using namespace veilmere;
-  const Pixel* colour = id == kDrawingColour      ? &bench::kHostDrawingColour
-                        : id == kBackgroundColour ? &bench::kHostBackgroundColour
-                                                  : nullptr;
-  if (colour == nullptr || answer == nullptr) return 0;
-  std::memcpy(answer, colour, sizeof *colour);
-  return 1;
-}

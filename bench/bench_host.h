@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "filters/pixel.h"
 #include "host/host_api.h"
-#include "tests/support/module_loader.h"
+#include "hostkit/loaded_module.h"
 
 namespace veilmere::bench {
 
@@ -51,14 +50,14 @@ class ImagePair {
 // The baseline: copies the source to the destination with the C library's memcpy.
 void CopyImage(ImagePair& images);
 
-// The host colours the benchmark's QFF_QueryClientInfo answers while the module loads.
+// The host colours the benchmark gives the module while it loads.
 inline constexpr Pixel kHostDrawingColour{40, 80, 160, 255};
 inline constexpr Pixel kHostBackgroundColour{250, 245, 240, 255};
 
 class BenchHost {
  public:
-  // Loads the module at `builtPath` (a host path; under Wine it is reached through Z:). Null,
-  // with `error` set, when the loader refuses it or an export is missing.
+  // Loads the module at `builtPath` (a host path, which the host kit also reaches under Wine).
+  // Null, with `error` set, when the loader refuses it or an export is missing.
   static std::unique_ptr<BenchHost> Load(const std::string& builtPath, std::string* error);
 
   std::int32_t FilterCount() const { return count_; }
@@ -72,9 +71,9 @@ class BenchHost {
   bool Run(std::int32_t index, ImagePair& images, bool withProgress) const;
 
  private:
-  explicit BenchHost(std::unique_ptr<test::LoadedModule> module);
+  explicit BenchHost(std::unique_ptr<hostkit::LoadedModule> module);
 
-  std::unique_ptr<test::LoadedModule> module_;
+  std::unique_ptr<hostkit::LoadedModule> module_;
   ExecuteFn execute_;
   GetNameFn getName_;
   std::int32_t count_;

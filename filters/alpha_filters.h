@@ -110,11 +110,4 @@ class InvertTransparencyFilter final : public PixelRule<InvertTransparencyFilter
   }
 };
 
-// The row loops are compiled in filters/alpha_filters.cpp only.
-extern template class PixelRule<TransparentizeFilter>;
-extern template class PixelRule<WhiteToTransparentFilter>;
-extern template class PixelRule<BlackToTransparentFilter>;
-extern template class PixelRule<OpacifyFilter>;
-extern template class PixelRule<InvertTransparencyFilter>;
-
 }  // namespace veilmere

@@ -1,24 +1,6 @@
 #include "filters/colour_filters.h"
 
-#include "host/colour_query.h"
-
 namespace veilmere {
-
-template <class Leaf>
-HostColourFilter<Leaf>::HostColourFilter(const char* name, ColourId id)
-    : PixelRule<Leaf>(name, kTransparencyCategory) {
-  // The host writes its 4 bytes B, G, R, A, which is the pixel word. The query's result
-  // tells nothing the filter could act on: a host without the function leaves the colour as
-  // it was initialised.
-  HostColourQuery(id, &colour_);
-}
-
-template class HostColourFilter<FillWithDrawingColourFilter>;
-template class HostColourFilter<FillWithBackgroundColourFilter>;
-template class HostColourFilter<DrawingColourToTransparentFilter>;
-template class PixelRule<FillWithDrawingColourFilter>;
-template class PixelRule<FillWithBackgroundColourFilter>;
-template class PixelRule<DrawingColourToTransparentFilter>;
 
 FillWithDrawingColourFilter::FillWithDrawingColourFilter()
     : HostColourFilter(

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "filters/pixel_filter.h"
+#include "host/colour_query.h"
 #include "host/host_api.h"
 
 namespace veilmere {
@@ -16,7 +17,12 @@ namespace veilmere {
 template <class Leaf>
 class HostColourFilter : public PixelRule<Leaf> {
  protected:
-  HostColourFilter(const char* name, ColourId id);
+  // The host writes its 4 bytes B, G, R, A, which is the pixel word. The query's result
+  // tells nothing the filter could act on: a host without the function leaves the colour as
+  // it was initialised.
+  HostColourFilter(const char* name, ColourId id) : PixelRule<Leaf>(name, kTransparencyCategory) {
+    HostColourQuery(id, &colour_);
+  }
 
   std::uint32_t colour_ = 0;
 };
@@ -57,13 +63,5 @@ class DrawingColourToTransparentFilter final
                    (word & kColourBits) == (colour_ & kColourBits) ? word & kColourBits : word);
   }
 };
-
-// The constructors and the row loops are compiled in filters/colour_filters.cpp only.
-extern template class HostColourFilter<FillWithDrawingColourFilter>;
-extern template class HostColourFilter<FillWithBackgroundColourFilter>;
-extern template class HostColourFilter<DrawingColourToTransparentFilter>;
-extern template class PixelRule<FillWithDrawingColourFilter>;
-extern template class PixelRule<FillWithBackgroundColourFilter>;
-extern template class PixelRule<DrawingColourToTransparentFilter>;
 
 }  // namespace veilmere

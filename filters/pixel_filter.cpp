@@ -29,9 +29,4 @@ void PixelFilter::Execute(HostValue, Pixel* source, Pixel* destination, HostValu
   }
 }
 
-void PixelFilter::ProcessRow(const Pixel* source, Pixel* destination,
-                             std::ptrdiff_t count) const {
-  for (std::ptrdiff_t x = 0; x < count; ++x) ProcessPixel(source + x, destination + x);
-}
-
 }  // namespace veilmere

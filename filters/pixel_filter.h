@@ -20,8 +20,11 @@ class PixelFilter : public Filter {
   // reported if it differs from the record's last percentage. An empty or inverted
   // rectangle (top >= bottom), or a null `rect`, touches nothing and reports nothing; a
   // rectangle with no columns still reports its rows. A null `source` or `destination`
-  // touches no pixel but reports as usual. The four host values are not read. A run obtains
-  // no storage: each row costs one ProcessRow call and one division, each pixel one rule.
+  // touches no pixel but reports as usual, whatever the rule: the fill rules, which never read
+  // the source, could still paint a destination, but a host that passes no source image has
+  // broken its side of the contract, and every filter answers that alike, by writing
+  // nothing. The four host values are not read. A run obtains no storage: each row costs one
+  // ProcessRow call and one division, each pixel one rule.
   void Execute(HostValue hostValue2, Pixel* source, Pixel* destination, HostValue hostValue5,
                const FilterRect* rect, HostValue hostValue7, std::int32_t rowLength,
                HostValue hostValue9, ProgressRecord* record) override;
@@ -33,17 +36,17 @@ class PixelFilter : public Filter {
 
   // Applies ProcessPixel to the `count` (> 0) pixels from `source` and `destination` on,
   // left to right; Execute calls it once per row. The two rows are either the very same
-  // pixels or do not overlap at all, as the host passes one image or two. This one makes a
-  // virtual call per pixel; PixelRule replaces it with a loop the rule is compiled into.
-  virtual void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const;
+  // pixels or do not overlap at all, as the host passes one image or two. PixelRule supplies
+  // it as a loop the rule is compiled into.
+  virtual void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const = 0;
 };
 
 // The base of a filter whose rule is a `final` ProcessPixel of its own class `Leaf`
 // (`class OpacifyFilter final : public PixelRule<OpacifyFilter>`). Its row loop calls
 // Leaf::ProcessPixel by a qualified, hence non-virtual, call: the rule is inlined into the
 // loop, where the compiler can process several pixels per instruction. A leaf declares its
-// ProcessPixel public so that this base may name it. Each leaf's loop is compiled once,
-// with the filters' optimisation options, where its header declares it (extern template).
+// ProcessPixel public so that this base may name it. A new filter is such a class plus one
+// row of the creation table (plugin/creation_table.cpp).
 template <class Leaf>
 class PixelRule : public PixelFilter {
  public:

@@ -19,28 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "filters/pixel.h"
 #include "host/host_api.h"
+#include "host/module_api.h"
+#include "hostkit/colour_answer.h"
 #include "tests/support/expected_rules.h"
-#include "tests/support/fake_host.h"
 #include "tests/support/guarded_image.h"
-
-// The five exports, linked in from plugin/module.cpp.
-extern "C" {
-std::int16_t QF_GetPluginInfo(char* buffer, std::uint32_t length);
-std::int32_t QFF_FilterCount();
-char* QFF_GetName(std::int32_t index, char* category, std::uint32_t categoryLength, char* name,
-                  std::uint32_t nameLength);
-std::int32_t QFF_Execute(std::int32_t index, veilmere::HostValue hostValue2,
-                         veilmere::Pixel* source, veilmere::Pixel* destination,
-                         veilmere::HostValue hostValue5, const veilmere::FilterRect* rect,
-                         veilmere::HostValue hostValue7, std::int32_t rowLength,
-                         veilmere::HostValue hostValue9, veilmere::ProgressProc progress,
-                         void* user);
-std::int32_t QFF_Setup(std::int32_t index, veilmere::HostValue owner,
-                       veilmere::HostValue hostValue3, veilmere::HostValue hostValue4,
-                       veilmere::HostValue hostValue5);
-}
 
 namespace {
 
@@ -74,6 +57,12 @@ struct Catalogue {
   std::vector<const veilmere::test::ExpectedRule*> rules;
   veilmere::test::HostColours colours;
 };
+
+// The module is linked in (plugin/exports.cpp) and attaches, asking for the host's colours,
+// while the program starts, before any static object of ordinary priority is made: this
+// answer is made first.
+[[gnu::init_priority(101)]] veilmere::hostkit::ColourAnswer gHost(
+    veilmere::test::kTestColours, veilmere::test::kTestQueryResult);
 
 Catalogue& TheCatalogue() {
   static Catalogue catalogue;
@@ -276,10 +265,9 @@ void FuzzExecute(FuzzedDataProvider& input) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   Catalogue& catalogue = TheCatalogue();
-  // The fake host's colours, as the module asked for them while it loaded.
-  catalogue.colours = {veilmere::test::TheFakeHost().drawing,
-                       veilmere::test::TheFakeHost().background};
-  FUZZ_CHECK(veilmere::test::TheFakeHost().queries.size() == 3);
+  // The host's colours, as the module asked for them while it loaded.
+  catalogue.colours = gHost.colours();
+  FUZZ_CHECK(gHost.queries().size() == 3);
   FUZZ_CHECK(QFF_FilterCount() == kFilterCount);
   char text[512];
   QF_GetPluginInfo(text, sizeof text);

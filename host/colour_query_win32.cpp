@@ -5,16 +5,13 @@
 namespace veilmere {
 
 std::int32_t HostColourQuery(ColourId id, void* answer) {
-  // The main executable is already mapped, so LoadLibraryA on its own path only raises its
-  // reference count and hands back its handle; FreeLibrary lowers it again.
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  // A path that does not fit (the call then truncates and reports the full buffer) or that
-  // cannot be had at all would name the wrong file: treat it as a host without the function.
-  if (length == 0 || length >= sizeof path) return 0;
-
-  HMODULE host = LoadLibraryA(path);
-  if (host == nullptr) return 0;
+  // The handle of the process's main executable, with its reference count raised, which
+  // FreeLibrary lowers again: the executable stays mapped for the one call whatever else
+  // happens meanwhile. Asked for by module, not by path, so that it works from any install
+  // folder: a path in the ANSI code page would come back with '?' for every character outside
+  // that code page, and could not name a folder deeper than MAX_PATH.
+  HMODULE host = nullptr;
+  if (!GetModuleHandleExW(0, nullptr, &host) || host == nullptr) return 0;
 
   std::int32_t result = 0;
   const auto query = reinterpret_cast<QueryClientInfoProc>(

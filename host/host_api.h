@@ -1,7 +1,11 @@
 #pragma once
-// What the paint program (the host) provides to the module, and the calling convention that
-// every call across the host/module boundary uses in both directions.
+// The binary contract between the paint program (the host) and a filter module, as far as the
+// host provides it: the calling convention of every call across the boundary in both
+// directions, the memory layouts both sides share, the progress function and the colour query.
+// Depends on nothing but the C++ standard library, so that hosts and the module alike build
+// on it.
 
+#include <cstddef>
 #include <cstdint>
 
 // Windows hosts call and are called with stdcall: the callee pops its arguments, and the
@@ -19,6 +23,32 @@ namespace veilmere {
 // module passes on without reading, and the owner window handle. 32 bits on win32, pointer
 // wide elsewhere so that a native host may pass addresses.
 using HostValue = std::uintptr_t;
+
+// One 32-bit pixel in memory order blue, green, red, alpha. Alpha 0 is fully transparent,
+// 255 fully opaque. Source and destination images both use this layout.
+struct Pixel {
+  std::uint8_t b;
+  std::uint8_t g;
+  std::uint8_t r;
+  std::uint8_t a;
+
+  friend constexpr bool operator==(const Pixel&, const Pixel&) = default;
+};
+static_assert(sizeof(Pixel) == 4 && alignof(Pixel) == 1);
+static_assert(offsetof(Pixel, b) == 0 && offsetof(Pixel, g) == 1 && offsetof(Pixel, r) == 2 &&
+              offsetof(Pixel, a) == 3);
+
+// A rectangle in pixels: left and top inclusive, right and bottom exclusive. The host may pass
+// any values; an empty or inverted rectangle touches nothing.
+struct FilterRect {
+  std::int32_t left;
+  std::int32_t top;
+  std::int32_t right;
+  std::int32_t bottom;
+};
+static_assert(sizeof(FilterRect) == 16);
+static_assert(offsetof(FilterRect, left) == 0 && offsetof(FilterRect, top) == 4 &&
+              offsetof(FilterRect, right) == 8 && offsetof(FilterRect, bottom) == 12);
 
 // The host's progress function. The module calls it on the thread of QFF_Execute with
 // (0, 100, user) first, then rising percentages below 100, then (100, 100, user); only the

@@ -17,7 +17,7 @@ bool FilterList::Initialize() noexcept {
   }
   // Every row is tried even after a failure, so that each row's storage is asked for exactly
   // once per load; the failed list is then torn down as a whole.
-  for (std::size_t row = 0; row < table_.size(); ++row) filters_.push_back(table_[row](row));
+  for (const FilterFactory create : table_) filters_.push_back(create());
   if (std::find(filters_.begin(), filters_.end(), nullptr) != filters_.end()) {
     Clear();
     return false;

@@ -11,9 +11,9 @@
 
 namespace veilmere {
 
-// Creates the filter of creation-table row `row`, or returns null when its storage or its
-// labels cannot be had. Never throws.
-using FilterFactory = Filter* (*)(std::size_t row) noexcept;
+// Creates one filter, or returns null when its storage or its labels cannot be had. Never
+// throws.
+using FilterFactory = Filter* (*)() noexcept;
 
 // Shows `text` to the user as a modal notice with the caption "exception", owned by the
 // window `owner`, and returns when the user has dismissed it.

@@ -5,17 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "host/colour_query.h"
+#include "hostkit/colour_answer.h"
 #include "tests/support/expected_rules.h"
-#include "tests/support/fake_host.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere {
 namespace {
 
-using test::TheFakeHost;
+using test::kTestColours;  // drawing (10, 20, 30, 40), background (200, 150, 100, 50)
 
 Pixel Bgra(int b, int g, int r, int a) {
   return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
@@ -28,48 +29,48 @@ std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
   return pixels;
 }
 
-class ColourFilters : public testing::Test {
- protected:
-  void SetUp() override {
-    TheFakeHost() = test::FakeHost{};  // drawing (10, 20, 30, 40), background (200, 150, 100, 50)
-  }
-};
-
-TEST_F(ColourFilters, TheQueryReachesTheHostOnceAndReturnsItsResult) {
+TEST(ColourFilters, TheQueryReachesTheHostOnceAndReturnsItsResult) {
+  hostkit::ColourAnswer host(kTestColours, -5);
   Pixel answer{1, 2, 3, 4};
-  TheFakeHost().result = -5;
   EXPECT_EQ(HostColourQuery(kBackgroundColour, &answer), -5);
   EXPECT_EQ(answer, Bgra(200, 150, 100, 50));
-  ASSERT_EQ(TheFakeHost().queries.size(), 1u);
-  EXPECT_EQ(TheFakeHost().queries[0].id, kBackgroundColour);
-  EXPECT_EQ(TheFakeHost().queries[0].answer, &answer);
+  ASSERT_EQ(host.queries().size(), 1u);
+  EXPECT_EQ(host.queries()[0].id, kBackgroundColour);
+  EXPECT_EQ(host.queries()[0].answer, &answer);
 }
 
-TEST_F(ColourFilters, EachAsksOnceWhenBuiltAndNeverWhenRun) {
-  FillWithDrawingColourFilter fillDrawing;
-  FillWithBackgroundColourFilter fillBackground;
-  DrawingColourToTransparentFilter drawingToTransparent;
-  ASSERT_EQ(TheFakeHost().queries.size(), 3u);
-  EXPECT_EQ(TheFakeHost().queries[0].id, kDrawingColour);
-  EXPECT_EQ(TheFakeHost().queries[1].id, kBackgroundColour);
-  EXPECT_EQ(TheFakeHost().queries[2].id, kDrawingColour);
+TEST(ColourFilters, EachAsksOnceWhenBuiltAndNeverWhenRun) {
+  std::vector<hostkit::ColourQuery> queries;
+  std::optional<FillWithDrawingColourFilter> fillDrawing;
+  std::optional<FillWithBackgroundColourFilter> fillBackground;
+  std::optional<DrawingColourToTransparentFilter> drawingToTransparent;
+  {
+    const hostkit::ColourAnswer host(kTestColours);
+    fillDrawing.emplace();
+    fillBackground.emplace();
+    drawingToTransparent.emplace();
+    queries = host.queries();
+  }
+  ASSERT_EQ(queries.size(), 3u);
+  EXPECT_EQ(queries[0].id, kDrawingColour);
+  EXPECT_EQ(queries[1].id, kBackgroundColour);
+  EXPECT_EQ(queries[2].id, kDrawingColour);
 
   // A colour the user picks later does not reach a filter already built.
-  TheFakeHost().drawing = Bgra(1, 1, 1, 1);
+  const hostkit::ColourAnswer later({Bgra(1, 1, 1, 1), Bgra(1, 1, 1, 1)});
   const std::vector<Pixel> any = {Bgra(0, 0, 0, 0), Bgra(255, 255, 255, 255), Bgra(10, 20, 30, 255)};
-  EXPECT_EQ(RunRow(fillDrawing, any), std::vector<Pixel>(3, Bgra(10, 20, 30, 0)));
-  EXPECT_EQ(RunRow(fillBackground, any), std::vector<Pixel>(3, Bgra(200, 150, 100, 0)));
-  EXPECT_EQ(RunRow(drawingToTransparent, {Bgra(10, 20, 30, 255), Bgra(10, 20, 31, 255),
-                                          Bgra(10, 20, 30, 7), Bgra(11, 20, 30, 0)}),
+  EXPECT_EQ(RunRow(*fillDrawing, any), std::vector<Pixel>(3, Bgra(10, 20, 30, 0)));
+  EXPECT_EQ(RunRow(*fillBackground, any), std::vector<Pixel>(3, Bgra(200, 150, 100, 0)));
+  EXPECT_EQ(RunRow(*drawingToTransparent, {Bgra(10, 20, 30, 255), Bgra(10, 20, 31, 255),
+                                           Bgra(10, 20, 30, 7), Bgra(11, 20, 30, 0)}),
             (std::vector<Pixel>{Bgra(10, 20, 30, 0), Bgra(10, 20, 31, 255), Bgra(10, 20, 30, 0),
                                 Bgra(11, 20, 30, 0)}));
-  EXPECT_EQ(TheFakeHost().queries.size(), 3u);
+  EXPECT_TRUE(later.queries().empty());
 }
 
-TEST_F(ColourFilters, MatchThePlainRulesOnEdgeValuesWithAnEdgeDrawingColour) {
-  TheFakeHost().drawing = Bgra(255, 0, 128, 3);
-  TheFakeHost().background = Bgra(0, 255, 1, 254);
-  const test::HostColours host{TheFakeHost().drawing, TheFakeHost().background};
+TEST(ColourFilters, MatchThePlainRulesOnEdgeValuesWithAnEdgeDrawingColour) {
+  const test::HostColours host{Bgra(255, 0, 128, 3), Bgra(0, 255, 1, 254)};
+  const hostkit::ColourAnswer answer(host);
   FillWithDrawingColourFilter fillDrawing;
   FillWithBackgroundColourFilter fillBackground;
   DrawingColourToTransparentFilter drawingToTransparent;

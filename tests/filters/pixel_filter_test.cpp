@@ -24,12 +24,11 @@ using test::ProgressLog;
 using test::RecordProgress;
 
 // Records the (source, destination) addresses of each call and writes a marker.
-class RecordingFilter final : public PixelFilter {
+class RecordingFilter final : public PixelRule<RecordingFilter> {
  public:
-  RecordingFilter() : PixelFilter("Recording|R", "Test|T") {}
+  RecordingFilter() : PixelRule("Recording|R", "Test|T") {}
   mutable std::vector<std::pair<const Pixel*, Pixel*>> visits;
 
- protected:
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
     visits.emplace_back(source, destination);
     *destination = Pixel{source->b, source->g, source->r, 0xEE};

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "plugin/filter_list.h"
-#include "plugin/filter_registry.h"
+#include "plugin/creation_table.h"
 
 namespace {
 

@@ -10,13 +10,49 @@
 #include <string>
 #include <vector>
 
-#include "plugin/filter_registry.h"
+#include "plugin/creation_table.h"
+#include "plugin/error_notice.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+namespace {
+
+// The message boxes this program was asked to show.
+struct MessageBoxCall {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+std::vector<MessageBoxCall> gMessageBoxes;
+
+int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  gMessageBoxes.push_back({owner, text, caption, type});
+  return IDOK;
+}
+
+}  // namespace
+
+// plugin/error_notice_win32.cpp calls MessageBoxA through the import pointer that user32's
+// import library would supply. This program supplies that pointer itself, so the linker takes
+// no import from user32 and the real notice code shows its box here, where a test can read it
+// and no one has to close it.
+#if defined(_WIN64)
+#define VEILMERE_MESSAGEBOX_IMPORT "__imp_MessageBoxA"
+#else
+#define VEILMERE_MESSAGEBOX_IMPORT "__imp__MessageBoxA@16"
+#endif
+extern "C" {
+decltype(&MessageBoxA) messageBoxImport __asm__(VEILMERE_MESSAGEBOX_IMPORT) = &RecordMessageBox;
+}
+#endif
 
 namespace veilmere {
 namespace {
 
 int gLiveFilters = 0;
-std::vector<std::size_t> gRowsAsked;
+std::vector<int> gRowsAsked;  // the rows whose factory was called, in call order
 class CountingFilter;
 std::vector<CountingFilter*> gCreated;  // in creation order
 
@@ -52,27 +88,37 @@ class ThrowingSetupFilter final : public CountingFilter {
   ThrowingSetupFilter() : CountingFilter("Throwing|X") {}
   static std::string description;
   static bool throwNonStandard;
+  static bool throwWithoutDescription;
 
  protected:
   bool DoSetup(HostValue, HostValue, HostValue, HostValue) override {
     if (throwNonStandard) throw 42;
+    if (throwWithoutDescription) throw WithoutDescription();
     throw std::runtime_error(description);
   }
+
+ private:
+  // An error of the standard family whose description is no text at all.
+  struct WithoutDescription : std::exception {
+    const char* what() const noexcept override { return nullptr; }
+  };
 };
 std::string ThrowingSetupFilter::description;
 bool ThrowingSetupFilter::throwNonStandard = false;
+bool ThrowingSetupFilter::throwWithoutDescription = false;
 
-template <int N>
-Filter* MakeCounting(std::size_t row) noexcept {
-  gRowsAsked.push_back(row);
+template <int Row>
+Filter* MakeCounting() noexcept {
+  gRowsAsked.push_back(Row);
   static const char* const kNames[] = {"Zero|0", "One|1", "Two|2"};
-  return new CountingFilter(kNames[N]);
+  return new CountingFilter(kNames[Row]);
 }
-Filter* MakeNothing(std::size_t row) noexcept {
-  gRowsAsked.push_back(row);
+template <int Row>
+Filter* MakeNothing() noexcept {
+  gRowsAsked.push_back(Row);
   return nullptr;
 }
-Filter* MakeThrowing(std::size_t) noexcept { return new ThrowingSetupFilter(); }
+Filter* MakeThrowing() noexcept { return new ThrowingSetupFilter(); }
 
 struct Notice {
   HostValue owner;
@@ -89,11 +135,12 @@ class FilterListTest : public testing::Test {
     gCreated.clear();
     gNotices.clear();
     ThrowingSetupFilter::throwNonStandard = false;
+    ThrowingSetupFilter::throwWithoutDescription = false;
   }
 };
 
 constexpr FilterFactory kThree[] = {&MakeCounting<0>, &MakeCounting<1>, &MakeCounting<2>};
-constexpr FilterFactory kMiddleFails[] = {&MakeCounting<0>, &MakeNothing, &MakeCounting<2>};
+constexpr FilterFactory kMiddleFails[] = {&MakeCounting<0>, &MakeNothing<1>, &MakeCounting<2>};
 constexpr FilterFactory kWithThrowing[] = {&MakeCounting<0>, &MakeThrowing};
 
 TEST_F(FilterListTest, BuildsInTableOrderAndRebuildsWithoutLeaking) {
@@ -105,7 +152,7 @@ TEST_F(FilterListTest, BuildsInTableOrderAndRebuildsWithoutLeaking) {
     EXPECT_STREQ(list.Name(0), "Zero|0");
     EXPECT_STREQ(list.Name(2), "Two|2");
     EXPECT_STREQ(list.Category(1), "Test|T");
-    EXPECT_EQ(gRowsAsked, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(gRowsAsked, (std::vector<int>{0, 1, 2}));
 
     ASSERT_TRUE(list.Initialize());  // clears before it fills
     EXPECT_EQ(list.Count(), 3);
@@ -117,7 +164,7 @@ TEST_F(FilterListTest, BuildsInTableOrderAndRebuildsWithoutLeaking) {
 TEST_F(FilterListTest, AFailedRowStillBuildsTheRestThenDestroysEverything) {
   FilterList list(kMiddleFails, &CaptureNotice);
   EXPECT_FALSE(list.Initialize());
-  EXPECT_EQ(gRowsAsked, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(gRowsAsked, (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(gLiveFilters, 0);
   EXPECT_STREQ(list.Name(0), "");
@@ -182,12 +229,44 @@ TEST_F(FilterListTest, OverlongErrorDescriptionIsCutToTheNoticeBuffer) {
   EXPECT_EQ(gNotices[0].text, std::string(FilterList::kNoticeBufferSize - 1, 'x'));
 }
 
+TEST_F(FilterListTest, AnErrorWithoutDescriptionIsShownAsEmptyText) {
+  FilterList list(kWithThrowing, &CaptureNotice);
+  ASSERT_TRUE(list.Initialize());
+  ThrowingSetupFilter::throwWithoutDescription = true;
+  EXPECT_EQ(list.Setup(1, 1, 0, 0, 0), 0);
+  ASSERT_EQ(gNotices.size(), 1u);
+  EXPECT_EQ(gNotices[0].text, "");
+}
+
 TEST_F(FilterListTest, ErrorsOutsideTheStandardFamilyPassThrough) {
   FilterList list(kWithThrowing, &CaptureNotice);
   ASSERT_TRUE(list.Initialize());
   ThrowingSetupFilter::throwNonStandard = true;
   EXPECT_THROW(list.Setup(1, 1, 0, 0, 0), int);
   EXPECT_TRUE(gNotices.empty());
+}
+
+// The platform's own notice, not a capture: on Windows a message box owned by the host's
+// window with the caption "exception", the stop-sign icon and an OK button; elsewhere one line
+// on stderr.
+TEST_F(FilterListTest, TheRealNoticeShowsTheDescriptionWithTheCaptionException) {
+  FilterList list(kWithThrowing, &ShowErrorNotice);
+  ASSERT_TRUE(list.Initialize());
+  ThrowingSetupFilter::description = "the dialog could not be made";
+#if defined(_WIN32)
+  gMessageBoxes.clear();
+  EXPECT_EQ(list.Setup(1, 0x1234, 0, 0, 0), 0);
+  ASSERT_EQ(gMessageBoxes.size(), 1u);
+  EXPECT_EQ(gMessageBoxes[0].owner, reinterpret_cast<HWND>(0x1234));
+  EXPECT_EQ(gMessageBoxes[0].text, "the dialog could not be made");
+  EXPECT_EQ(gMessageBoxes[0].caption, "exception");
+  EXPECT_EQ(gMessageBoxes[0].type & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+  EXPECT_EQ(gMessageBoxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+#else
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(list.Setup(1, 0x1234, 0, 0, 0), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "exception: the dialog could not be made\n");
+#endif
 }
 
 TEST(CreationTable, BuildsEveryFilterOnceAndSetsEachUp) {

@@ -9,15 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
-#include "tests/support/fake_host.h"
 #include "tests/support/guarded_image.h"
 #include "tests/support/labels.h"
-#include "tests/support/module_loader.h"
 #include "tests/support/progress_log.h"
 
 namespace veilmere::test {
 namespace {
+
+using hostkit::LoadedModule;
 
 constexpr unsigned char kFill = 0xAA;
 constexpr Flush kPlacements[] = {Flush::kEnd, Flush::kStart};
@@ -64,8 +66,8 @@ TEST(GuardedMemory, FencesLieRightOutsideEveryBlockAndImage) {
 class GuardPageTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    TheFakeHost() = FakeHost{};
-    module_ = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH)).release();
+    const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
+    module_ = LoadedModule::Load(VEILMERE_MODULE_PATH).release();
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {
@@ -75,9 +77,7 @@ class GuardPageTest : public testing::Test {
   void SetUp() override { ASSERT_NE(module_, nullptr); }
 
   static std::string EnglishName(std::int32_t index) {
-    char category[256], name[256];
-    module_->GetName()(index, category, sizeof category, name, sizeof name);
-    const std::string label = name;
+    const std::string label = NameLabel(*module_, index);
     return label.substr(0, label.find('|'));
   }
 
@@ -101,7 +101,7 @@ constexpr FilterRect kEdgeRects[] = {
 };
 
 TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheImages) {
-  const HostColours host{TheFakeHost().drawing, TheFakeHost().background};
+  const HostColours host = kTestColours;
   const std::int32_t count = module_->FilterCount()();
   ASSERT_EQ(count, VEILMERE_FILTER_COUNT);
   std::uint32_t seed = 1;

@@ -7,15 +7,17 @@
 #include <cstdio>
 #include <string>
 
+#include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
-#include "tests/support/fake_host.h"
-#include "tests/support/module_loader.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/memory_use.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere::test {
 namespace {
+
+using hostkit::LoadedModule;
 
 constexpr int kCycles = VEILMERE_LOAD_CYCLES;
 // Resident growth allowed over all cycles. Under wine64 the working set of the 64-bit test
@@ -32,14 +34,14 @@ constexpr long long kAllowedHeapGrowthPerCycle = kUnfreedBytesPerLoad;
 // thousand times.
 void LoadRunAndUnload(int cycle) {
   SCOPED_TRACE("cycle " + std::to_string(cycle));
-  TheFakeHost().queries.clear();
-  auto module = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH));
+  const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
+  auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
   // Three colour queries show that this load really ran the module's start-up again, that is,
   // that the previous cycle's unload took the module out of the process.
-  ASSERT_EQ(TheFakeHost().queries.size(), 3u);
+  ASSERT_EQ(answer.queries().size(), 3u);
 
-  const HostColours host{TheFakeHost().drawing, TheFakeHost().background};
+  const HostColours host = kTestColours;
   const std::int32_t count = module->FilterCount()();
   ASSERT_EQ(count, VEILMERE_FILTER_COUNT);
   char info[128];
@@ -49,10 +51,8 @@ void LoadRunAndUnload(int cycle) {
   source.FillRandom(static_cast<std::uint32_t>(cycle));
   const FilterRect rect{0, 0, 12, 5};
   for (std::int32_t index = 0; index < count; ++index) {
-    char category[64], name[64];
-    module->GetName()(index, category, sizeof category, name, sizeof name);
-    const std::string label = name;
-    const ExpectedRule& rule = ExpectedRules().at(label.substr(0, label.find('|')));
+    const std::string label = NameLabel(*module, index);
+    const ExpectedRule& rule = RuleOf(label);
 
     TestImage destination(12, 5, 12);
     ProgressLog log;

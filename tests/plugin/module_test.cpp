@@ -8,24 +8,28 @@
 #include <string>
 #include <vector>
 
+#include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
+#include "hostkit/text.h"
 #include "tests/support/expected_rules.h"
-#include "tests/support/fake_host.h"
 #include "tests/support/labels.h"
-#include "tests/support/module_loader.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere::test {
 namespace {
 
+using hostkit::Cp932ToUtf8;
+using hostkit::LoadedModule;
+
 constexpr unsigned char kFill = 0xAA;  // what a buffer holds before a call
 
 class ModuleTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    TheFakeHost() = FakeHost{};
-    module_ = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH)).release();
-    queriesWhileLoading_ = TheFakeHost().queries;
+    hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
+    module_ = LoadedModule::Load(VEILMERE_MODULE_PATH).release();
+    queriesWhileLoading_ = answer.queries();
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {
@@ -43,21 +47,22 @@ class ModuleTest : public testing::Test {
     return {category, name};
   }
 
-  static HostColours Colours() { return {TheFakeHost().drawing, TheFakeHost().background}; }
+  static HostColours Colours() { return kTestColours; }
 
   static LoadedModule* module_;
-  static std::vector<QueryCall> queriesWhileLoading_;
+  static std::vector<hostkit::ColourQuery> queriesWhileLoading_;
 };
 LoadedModule* ModuleTest::module_ = nullptr;
-std::vector<QueryCall> ModuleTest::queriesWhileLoading_;
+std::vector<hostkit::ColourQuery> ModuleTest::queriesWhileLoading_;
 
 TEST_F(ModuleTest, LoadingAsksTheHostForItsColoursThreeTimesAndNothingElseDoes) {
   ASSERT_EQ(queriesWhileLoading_.size(), 3u);
   EXPECT_EQ(queriesWhileLoading_[0].id, 1);
   EXPECT_EQ(queriesWhileLoading_[1].id, 3);
   EXPECT_EQ(queriesWhileLoading_[2].id, 1);
-  for (const QueryCall& call : queriesWhileLoading_) EXPECT_NE(call.answer, nullptr);
+  for (const hostkit::ColourQuery& call : queriesWhileLoading_) EXPECT_NE(call.answer, nullptr);
 
+  const hostkit::ColourAnswer afterLoading(kTestColours);
   TestImage image(8, 8, 8);
   const FilterRect rect{0, 0, 8, 8};
   for (std::int32_t i = 0; i < Count(); ++i) {
@@ -65,11 +70,11 @@ TEST_F(ModuleTest, LoadingAsksTheHostForItsColoursThreeTimesAndNothingElseDoes) 
     module_->Setup()(i, 0, 0, 0, 0);
     Labels(i);
   }
-  EXPECT_EQ(TheFakeHost().queries.size(), 3u);
+  EXPECT_TRUE(afterLoading.queries().empty());
 }
 
 TEST_F(ModuleTest, ColourFiltersUseTheColoursTheHostAnswered) {
-  // The fake host answers drawing (10, 20, 30, 40) and background (200, 150, 100, 50).
+  // The test host answers drawing (10, 20, 30, 40) and background (200, 150, 100, 50).
   const Pixel sources[] = {{10, 20, 30, 255}, {10, 20, 31, 255}, {10, 20, 30, 7}, {0, 0, 0, 0}};
   const auto run = [&](std::int32_t index) {
     std::vector<Pixel> row(std::begin(sources), std::end(sources));
@@ -220,7 +225,7 @@ TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
   auto inside = [&](int x, int y) { return x >= 5 && x < 59 && y >= 4 && y < 44; };
   for (std::int32_t index = 0; index < Count(); ++index) {
     const std::string name = Labels(index).second;
-    const auto& rule = ExpectedRules().at(name.substr(0, name.find('|')));
+    const auto& rule = RuleOf(name);
     TestImage source(64, 48, 70), destination(64, 48, 70);
     source.FillRandom(7 * index + 1);
     for (std::size_t i = 0; i < source.pixels.size(); i += 7) {  // some in the drawing colour

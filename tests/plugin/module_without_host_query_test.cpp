@@ -6,9 +6,9 @@
 #include <string>
 
 #include "host/colour_query.h"
+#include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
-#include "tests/support/module_loader.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere::test {
@@ -21,18 +21,16 @@ TEST(HostWithoutColourQuery, TheQueryAnswersZeroAndLeavesTheAnswerAlone) {
 }
 
 TEST(HostWithoutColourQuery, TheModuleLoadsAndEveryFilterRunsWithZeroColours) {
-  auto module = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH));
-  ASSERT_NE(module, nullptr) << LoadedModule::LastError();
+  auto module = hostkit::LoadedModule::Load(VEILMERE_MODULE_PATH);
+  ASSERT_NE(module, nullptr) << hostkit::LoadedModule::LastError();
   const std::int32_t count = module->FilterCount()();
   ASSERT_EQ(count, static_cast<std::int32_t>(ExpectedFilterLabels().size()));
 
-  const HostColours zero;  // the colour a filter holds when the host does not answer
+  const HostColours zero{};  // the colour a filter holds when the host does not answer
   const FilterRect rect{1, 1, 15, 11};
   for (std::int32_t index = 0; index < count; ++index) {
-    char category[64], name[64];
-    module->GetName()(index, category, sizeof category, name, sizeof name);
-    const std::string label = name;
-    const auto& rule = ExpectedRules().at(label.substr(0, label.find('|')));
+    const std::string label = NameLabel(*module, index);
+    const auto& rule = RuleOf(label);
 
     TestImage source(16, 12, 16), destination(16, 12, 16);
     source.FillRandom(index + 5);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Linux build's dynamic symbol table: the five plain export names and nothing else of the
-# module's own (everything internal has hidden visibility).
+# module's own (exports.map publishes those five, and everything internal has hidden
+# visibility).
 # Usage: so_exports_test.sh NM MODULE
 set -euo pipefail
 nm=$1

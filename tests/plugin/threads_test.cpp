@@ -9,13 +9,16 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/fake_host.h"
-#include "tests/support/module_loader.h"
+#include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
+#include "tests/support/expected_rules.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere::test {
 namespace {
+
+using hostkit::LoadedModule;
 
 constexpr int kThreads = 4;
 constexpr int kRounds = 3;  // each thread runs every filter this many times over
@@ -73,8 +76,8 @@ WorkerResult RunEveryFilter(const LoadedModule& module, int worker) {
 }
 
 TEST(Threads, FourThreadsRunningEveryFilterAtOnceGetTheSerialResults) {
-  TheFakeHost() = FakeHost{};
-  auto module = LoadedModule::Load(LoaderPath(VEILMERE_MODULE_PATH));
+  const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
+  auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
   ASSERT_EQ(module->FilterCount()(), VEILMERE_FILTER_COUNT);
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/module_loader.h"
+#include "hostkit/text.h"
 
 namespace veilmere::test {
 namespace {
@@ -15,11 +15,10 @@ namespace {
 class VersionResource : public testing::Test {
  protected:
   void SetUp() override {
-    std::string narrow = LoaderPath(VEILMERE_MODULE_PATH);
-    path_.assign(narrow.begin(), narrow.end());
+    path_ = hostkit::WindowsPath(VEILMERE_MODULE_PATH);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path_.c_str(), &ignored);
-    ASSERT_GT(size, 0u) << "no version resource in " << narrow;
+    ASSERT_GT(size, 0u) << "no version resource in " << VEILMERE_MODULE_PATH;
     data_.resize(size);
     ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, size, data_.data()));
   }

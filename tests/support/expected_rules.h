@@ -7,15 +7,19 @@
 #include <map>
 #include <string>
 
-#include "filters/pixel.h"
+#include "host/host_api.h"
+#include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
 
 namespace veilmere::test {
 
 // The host colours a run of the colour filters depends on (as the host answered them).
-struct HostColours {
-  Pixel drawing{};
-  Pixel background{};
-};
+using HostColours = hostkit::HostColours;
+
+// What the test hosts answer the colour query with: colours whose every byte differs, and a
+// result no code would make up.
+inline constexpr HostColours kTestColours{{10, 20, 30, 40}, {200, 150, 100, 50}};
+inline constexpr std::int32_t kTestQueryResult = 77;
 
 using ExpectedRule = std::function<Pixel(Pixel source, const HostColours& host)>;
 
@@ -55,6 +59,18 @@ inline const std::map<std::string, ExpectedRule>& ExpectedRules() {
        }},
   };
   return rules;
+}
+
+// The name label of filter `index` of a loaded module, as it hands it out (code page 932).
+inline std::string NameLabel(const hostkit::LoadedModule& module, std::int32_t index) {
+  char category[256], name[256];
+  module.GetName()(index, category, sizeof category, name, sizeof name);
+  return name;
+}
+
+// The rule of the filter whose name label is `label` ("English|Japanese").
+inline const ExpectedRule& RuleOf(const std::string& label) {
+  return ExpectedRules().at(label.substr(0, label.find('|')));
 }
 
 }  // namespace veilmere::test

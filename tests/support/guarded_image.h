@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "filters/pixel.h"
+#include "host/host_api.h"
 
 namespace veilmere::test {
 

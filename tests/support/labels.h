@@ -1,6 +1,6 @@
 #pragma once
 // The labels the host must see, written as UTF-8 text independently of the module's code
-// page 932 byte strings, and the conversion that lets a test compare the two.
+// page 932 byte strings (hostkit::Cp932ToUtf8 converts those for comparing).
 
 #include <cstddef>
 #include <string>
@@ -32,8 +32,5 @@ inline const std::vector<ExpectedLabel>& ExpectedFilterLabels() {
   };
   return labels;
 }
-
-// Code page 932 (Shift_JIS) bytes to UTF-8; empty when the bytes are not valid code page 932.
-std::string Cp932ToUtf8(const std::string& bytes);
 
 }  // namespace veilmere::test

@@ -5,7 +5,6 @@
 
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/gallery.h"
-#include "tools/qfhost/host_colours.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/module.h"
 #include "tools/qfhost/options.h"
@@ -16,8 +15,7 @@ namespace {
 
 // Everything is gathered before the first line is printed, so a failure prints no list.
 void List(const Options& options, const Console& console) {
-  SetHostColours(options.drawing, options.background);
-  const FilterModule module(options.module);
+  const FilterModule module(options.module, {options.drawing, options.background});
   const std::string info = module.Info();
   const std::vector<FilterEntry> filters = module.Filters();
   console.out << info << '\n';
@@ -31,8 +29,7 @@ void List(const Options& options, const Console& console) {
 void Apply(const Options& options, ProgressBar& progress) {
   Image source = ReadPng(options.input);
   const FilterRect rect = RectInsideImage(options.rect, source.width, source.height);
-  SetHostColours(options.drawing, options.background);
-  const FilterModule module(options.module);
+  const FilterModule module(options.module, {options.drawing, options.background});
   const std::vector<FilterEntry> filters = module.Filters();
   const std::int32_t index = FindFilter(filters, options.filter);
 
@@ -45,8 +42,7 @@ void Apply(const Options& options, ProgressBar& progress) {
 
 void MakeGallery(const Options& options, ProgressBar& progress) {
   Image source = ReadPng(options.input);
-  SetHostColours(options.drawing, options.background);
-  const FilterModule module(options.module);
+  const FilterModule module(options.module, {options.drawing, options.background});
   const std::vector<FilterEntry> filters = module.Filters();
   if (filters.empty()) throw RunError("module '" + options.module + "' offers no filters");
 

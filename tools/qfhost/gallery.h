@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "filters/pixel.h"
+#include "host/host_api.h"
 #include "tools/qfhost/image.h"
 
 namespace veilmere::qfhost {

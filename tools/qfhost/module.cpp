@@ -1,5 +1,6 @@
 #include "tools/qfhost/module.h"
 
+#include "hostkit/text.h"
 #include "tools/qfhost/errors.h"
 
 namespace veilmere::qfhost {
@@ -12,13 +13,6 @@ constexpr std::uint32_t kTextBuffer = 512;
 // More filters than any menu could hold: a count above this is a broken module, and qfhost
 // refuses it rather than asking for billions of labels.
 constexpr std::int32_t kMaxFilters = 65536;
-
-template <class Fn>
-Fn Export(const SharedLibrary& library, const std::string& path, const char* name) {
-  void* symbol = library.Symbol(name);
-  if (symbol == nullptr) throw RunError("module '" + path + "' lacks the export " + name);
-  return reinterpret_cast<Fn>(symbol);
-}
 
 bool IsAsciiDigits(std::string_view text) {
   if (text.empty()) return false;
@@ -39,25 +33,29 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-FilterModule::FilterModule(const std::string& path)
-    : library_(path),
-      getPluginInfo_(Export<GetPluginInfoFn>(library_, path, "QF_GetPluginInfo")),
-      filterCount_(Export<FilterCountFn>(library_, path, "QFF_FilterCount")),
-      getName_(Export<GetNameFn>(library_, path, "QFF_GetName")),
-      execute_(Export<ExecuteFn>(library_, path, "QFF_Execute")) {
+FilterModule::FilterModule(const std::string& path, const hostkit::HostColours& colours) {
+  {
+    const hostkit::ColourAnswer answer(colours);
+    library_ = hostkit::LoadedModule::Load(path);
+  }
+  if (library_ == nullptr) {
+    throw RunError("cannot load module '" + path + "': " + hostkit::LoadedModule::LastError());
+  }
   // qfhost shows no settings, but a module without QFF_Setup is not one the paint program
-  // would load, so it is refused here too.
-  Export<SetupFn>(library_, path, "QFF_Setup");
+  // would load, so it is refused too.
+  if (const char* missing = library_->MissingExport(); missing != nullptr) {
+    throw RunError("module '" + path + "' lacks the export " + missing);
+  }
 }
 
 std::string FilterModule::Info() const {
   char buffer[kTextBuffer + 1] = {};
-  getPluginInfo_(buffer, kTextBuffer);
-  return Cp932ToUtf8(buffer);
+  library_->GetPluginInfo()(buffer, kTextBuffer);
+  return hostkit::Cp932ToUtf8(buffer);
 }
 
 std::vector<FilterEntry> FilterModule::Filters() const {
-  const std::int32_t count = filterCount_();
+  const std::int32_t count = library_->FilterCount()();
   if (count < 0 || count > kMaxFilters) {
     throw RunError("the module reports " + std::to_string(count) + " filters");
   }
@@ -65,8 +63,8 @@ std::vector<FilterEntry> FilterModule::Filters() const {
   for (std::int32_t index = 0; index < count; ++index) {
     char category[kTextBuffer + 1] = {};
     char name[kTextBuffer + 1] = {};
-    getName_(index, category, kTextBuffer, name, kTextBuffer);
-    filters.push_back({index, Cp932ToUtf8(category), Cp932ToUtf8(name)});
+    library_->GetName()(index, category, kTextBuffer, name, kTextBuffer);
+    filters.push_back({index, hostkit::Cp932ToUtf8(category), hostkit::Cp932ToUtf8(name)});
   }
   return filters;
 }
@@ -81,7 +79,7 @@ std::int32_t FilterModule::Execute(std::int32_t index, Image& source, Image& des
     // a fault in qfhost, stopped before it does harm.
     throw RunError("internal error: rectangle or images do not fit");
   }
-  return execute_(index, 0, source.pixels.data(), destination.pixels.data(), 0, &rect, 0,
+  return library_->Execute()(index, 0, source.pixels.data(), destination.pixels.data(), 0, &rect, 0,
                   source.width, 0, progress, user);
 }
 

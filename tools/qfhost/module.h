@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "filters/pixel.h"
-#include "host/module_api.h"
+#include "host/host_api.h"
+#include "hostkit/colour_answer.h"
+#include "hostkit/loaded_module.h"
 #include "tools/qfhost/image.h"
-#include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
 
@@ -24,10 +24,10 @@ struct FilterEntry {
 
 class FilterModule {
  public:
-  // Loads the module; the host's colours must be set (SetHostColours) before, because the
-  // module asks for them while it loads. Throws RunError when it does not load or lacks one
-  // of the five exports.
-  explicit FilterModule(const std::string& path);
+  // Loads the module, giving it `colours` as the host's drawing and background colours, which
+  // it asks for while it loads. Throws RunError when it does not load or lacks one of the
+  // five exports.
+  FilterModule(const std::string& path, const hostkit::HostColours& colours);
 
   // The information line (QF_GetPluginInfo), as UTF-8.
   std::string Info() const;
@@ -42,11 +42,7 @@ class FilterModule {
                        const FilterRect& rect, ProgressProc progress, void* user) const;
 
  private:
-  SharedLibrary library_;
-  GetPluginInfoFn getPluginInfo_;
-  FilterCountFn filterCount_;
-  GetNameFn getName_;
-  ExecuteFn execute_;
+  std::unique_ptr<hostkit::LoadedModule> library_;
 };
 
 // The English part of a label "English|Japanese" (all of it when there is no '|').

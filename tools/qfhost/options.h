@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filters/pixel.h"
+#include "host/host_api.h"
 
 namespace veilmere::qfhost {
 

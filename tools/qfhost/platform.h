@@ -2,7 +2,8 @@
 // Everything qfhost does differently on Windows (where it runs as qfhost.exe, under Wine on
 // this project's machines) and on Linux. File names are UTF-8 throughout; on Windows a name
 // that starts with '/' is taken as a Unix path when the program runs under Wine, which is how
-// a Unix shell hands paths to qfhost.exe.
+// a Unix shell hands paths to qfhost.exe (hostkit/text.h). Loading a module is the host kit's
+// (hostkit/loaded_module.h).
 
 #include <cstdint>
 #include <cstdio>
@@ -30,26 +31,5 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 // `path`, which is then renamed over it. On failure the temporary file is removed, any file
 // already at `path` is left as it was, and RunError "cannot write 'PATH': REASON" is thrown.
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
-
-// A loaded shared library (a .so, or a DLL such as a .qfi). Throws RunError "cannot load
-// module 'PATH': REASON" when the system loader refuses it. A path without a directory part
-// names a file in the current directory, never one on the loader's search path.
-class SharedLibrary {
- public:
-  explicit SharedLibrary(const std::string& path);
-  ~SharedLibrary();
-  SharedLibrary(const SharedLibrary&) = delete;
-  SharedLibrary& operator=(const SharedLibrary&) = delete;
-
-  // The export named `name`, or null.
-  void* Symbol(const char* name) const;
-
- private:
-  void* handle_;
-};
-
-// Code page 932 (Shift_JIS, as Windows defines it) to UTF-8. Bytes that are not code page 932
-// become a replacement character (U+FFFD, or what Windows substitutes); never fails.
-std::string Cp932ToUtf8(const std::string& bytes);
 
 }  // namespace veilmere::qfhost

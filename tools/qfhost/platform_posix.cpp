@@ -1,6 +1,4 @@
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,57 +94,6 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
   if (::fsync(file.get()) != 0) throw fail(errno);
   if (!file.Close()) throw fail(errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0) throw fail(errno);
-}
-
-SharedLibrary::SharedLibrary(const std::string& path) : handle_(nullptr) {
-  // dlopen looks a name without a slash up on the library search path; qfhost means a file.
-  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-  handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    const char* reason = ::dlerror();
-    throw RunError("cannot load module " + Quoted(path) + ": " +
-                   (reason != nullptr ? reason : "unknown error"));
-  }
-}
-
-SharedLibrary::~SharedLibrary() { ::dlclose(handle_); }
-
-void* SharedLibrary::Symbol(const char* name) const { return ::dlsym(handle_, name); }
-
-std::string Cp932ToUtf8(const std::string& bytes) {
-  static constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-  iconv_t converter = ::iconv_open("UTF-8", "CP932");
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
-    // No CP932 converter installed: keep ASCII, replace the rest.
-    std::string out;
-    for (const char c : bytes) {
-      if (static_cast<unsigned char>(c) < 0x80) {
-        out += c;
-      } else {
-        out += kReplacement;
-      }
-    }
-    return out;
-  }
-  std::string out;
-  std::string in = bytes;
-  char* inPtr = in.data();
-  std::size_t inLeft = in.size();
-  char buffer[256];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    const std::size_t done = ::iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
-    const int error = errno;
-    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    if (done != static_cast<std::size_t>(-1) || error == E2BIG) continue;
-    // An invalid or cut-off sequence: one replacement character for its first byte.
-    out += kReplacement;
-    ++inPtr;
-    --inLeft;
-  }
-  ::iconv_close(converter);
-  return out;
 }
 
 }  // namespace veilmere::qfhost

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <streambuf>
 
+#include "hostkit/text.h"
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
 
@@ -16,64 +17,8 @@ namespace {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-std::wstring Widen(const std::string& text, UINT codePage) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int wide = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-  if (wide <= 0) return {};
-  std::wstring out(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), size, out.data(), wide);
-  return out;
-}
-
-std::string Narrow(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-// The system's text for an error code, without its final full stop, and the code itself.
-std::string SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = length != 0 ? Narrow(text, static_cast<int>(length)) : std::string();
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  if (message.empty()) message = "system error";
-  return message + " (error " + std::to_string(error) + ")";
-}
-
-// The Windows name of a UTF-8 path. Under Wine a path starting with '/' is a Unix path, which
-// Wine's own kernel32 maps to its drive letter (normally Z:); Windows itself has no such
-// function, and there the path is used as given. Slashes become backslashes, which every
-// Windows API accepts.
-std::wstring WindowsPath(const std::string& path) {
-  std::wstring out;
-  if (!path.empty() && path[0] == '/') {
-    using UnixToDos = WCHAR*(__cdecl*)(const char*);
-    static const auto unixToDos = reinterpret_cast<UnixToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (unixToDos != nullptr) {
-      if (WCHAR* dos = unixToDos(path.c_str()); dos != nullptr) {
-        out = dos;
-        HeapFree(GetProcessHeap(), 0, dos);
-      }
-    }
-  }
-  if (out.empty()) out = Widen(path, CP_UTF8);
-  for (wchar_t& c : out) {
-    if (c == L'/') c = L'\\';
-  }
-  return out;
-}
+using hostkit::SystemMessage;
+using hostkit::WindowsPath;
 
 bool IsDirectory(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -142,7 +87,7 @@ class ConsoleBuffer : public std::streambuf {
   int Flush() {
     const auto size = static_cast<std::size_t>(pptr() - pbase());
     const std::size_t complete = CompleteUtf8Prefix(pbase(), size);
-    const std::wstring wide = Widen(std::string(pbase(), complete), CP_UTF8);
+    const std::wstring wide = hostkit::WideFromUtf8({pbase(), complete});
     DWORD written = 0;
     const bool ok = wide.empty() || WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()),
                                                   &written, nullptr) != 0;
@@ -164,7 +109,7 @@ std::vector<std::string> CommandLineArguments(int, char**) {
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> args;
   if (wide == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(Narrow(wide[i], lstrlenW(wide[i])));
+  for (int i = 1; i < count; ++i) args.push_back(hostkit::Utf8FromWide(wide[i]));
   LocalFree(wide);
   return args;
 }
@@ -263,30 +208,6 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     throw failAndRemove(GetLastError());
   }
-}
-
-SharedLibrary::SharedLibrary(const std::string& path) : handle_(nullptr) {
-  // LoadLibrary looks a bare name up on the DLL search path, and adds ".dll" to a name
-  // without an extension unless it ends in '.'; qfhost means the file as named.
-  std::wstring file = WindowsPath(path);
-  if (file.find_first_of(L"\\:") == std::wstring::npos) file = L".\\" + file;
-  const std::size_t name = file.find_last_of(L"\\:") + 1;
-  if (file.find(L'.', name) == std::wstring::npos) file += L'.';
-  handle_ = LoadLibraryW(file.c_str());
-  if (handle_ == nullptr) {
-    throw RunError("cannot load module " + Quoted(path) + ": " + SystemMessage(GetLastError()));
-  }
-}
-
-SharedLibrary::~SharedLibrary() { FreeLibrary(static_cast<HMODULE>(handle_)); }
-
-void* SharedLibrary::Symbol(const char* name) const {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-}
-
-std::string Cp932ToUtf8(const std::string& bytes) {
-  const std::wstring wide = Widen(bytes, 932);
-  return Narrow(wide.data(), static_cast<int>(wide.size()));
 }
 
 }  // namespace veilmere::qfhost

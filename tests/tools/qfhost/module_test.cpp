@@ -12,15 +12,16 @@
 #include "tests/support/test_image.h"
 #include "tests/tools/qfhost/support/random_image.h"
 #include "tools/qfhost/errors.h"
-#include "tools/qfhost/host_colours.h"
 #include "tools/qfhost/options.h"
 
 namespace veilmere::qfhost {
 namespace {
 
+const hostkit::HostColours kDefaults{kDefaultDrawingColour, kDefaultBackgroundColour};
+
 std::string LoadError(const std::string& path) {
   try {
-    FilterModule module(path);
+    FilterModule module(path, kDefaults);
   } catch (const RunError& error) {
     return error.what();
   }
@@ -28,7 +29,7 @@ std::string LoadError(const std::string& path) {
 }
 
 TEST(FilterModule, ListsTheInformationLineAndEveryFilterInUtf8) {
-  const FilterModule module(VEILMERE_MODULE_PATH);
+  const FilterModule module(VEILMERE_MODULE_PATH, kDefaults);
   EXPECT_EQ(module.Info(), "veilmere 0.5 - Copyright (C) 2026 the veilmere developers");
   const std::vector<FilterEntry> filters = module.Filters();
   const auto& expected = test::ExpectedFilterLabels();
@@ -45,8 +46,7 @@ TEST(FilterModule, RunsEachFilterOverTheRectangleWithTheHostsColours) {
   const test::HostColours runs[] = {{Pixel{10, 20, 30, 40}, Pixel{200, 150, 100, 50}},
                                     {Pixel{1, 2, 3, 255}, Pixel{250, 251, 252, 253}}};
   for (const test::HostColours& colours : runs) {
-    SetHostColours(colours.drawing, colours.background);
-    const FilterModule module(VEILMERE_MODULE_PATH);
+    const FilterModule module(VEILMERE_MODULE_PATH, colours);
     const std::vector<FilterEntry> filters = module.Filters();
     const FilterRect rect{3, 2, 17, 11};
     for (const FilterEntry& filter : filters) {
@@ -72,27 +72,10 @@ TEST(FilterModule, RunsEachFilterOverTheRectangleWithTheHostsColours) {
       EXPECT_EQ(log.Positions(), test::ExpectedPositions(9)) << filter.name;
     }
   }
-  SetHostColours(kDefaultDrawingColour, kDefaultBackgroundColour);
-}
-
-TEST(HostColours, AnswerIds1And3InPixelOrderAndNothingElse) {
-  SetHostColours(Pixel{1, 2, 3, 4}, Pixel{5, 6, 7, 8});
-  Pixel answer{9, 9, 9, 9};
-  EXPECT_EQ(AnswerClientInfo(1, &answer), 1);
-  EXPECT_EQ(answer, (Pixel{1, 2, 3, 4}));
-  EXPECT_EQ(AnswerClientInfo(3, &answer), 1);
-  EXPECT_EQ(answer, (Pixel{5, 6, 7, 8}));
-  for (const std::int32_t id : {0, 2, 4, -1}) {
-    Pixel untouched{9, 9, 9, 9};
-    EXPECT_EQ(AnswerClientInfo(id, &untouched), 0) << id;
-    EXPECT_EQ(untouched, (Pixel{9, 9, 9, 9})) << id;
-  }
-  EXPECT_EQ(AnswerClientInfo(1, nullptr), 0);
-  SetHostColours(kDefaultDrawingColour, kDefaultBackgroundColour);
 }
 
 TEST(FilterModule, RefusesToRunOutsideTheImages) {
-  const FilterModule module(VEILMERE_MODULE_PATH);
+  const FilterModule module(VEILMERE_MODULE_PATH, kDefaults);
   Image source(4, 4), destination(4, 4), small(3, 4);
   EXPECT_THROW(module.Execute(0, source, destination, FilterRect{0, 0, 5, 4}, nullptr, nullptr), RunError);
   EXPECT_THROW(module.Execute(0, source, destination, FilterRect{-1, 0, 4, 4}, nullptr, nullptr), RunError);
@@ -108,22 +91,6 @@ TEST(FilterModule, RefusesWhatIsNotACompleteModuleSayingWhy) {
   EXPECT_EQ(LoadError(png).rfind("cannot load module '" + png + "': ", 0), 0u) << LoadError(png);
   EXPECT_EQ(LoadError(QFHOST_MODULE_WITHOUT_SETUP_PATH),
             "module '" QFHOST_MODULE_WITHOUT_SETUP_PATH "' lacks the export QFF_Setup");
-}
-
-TEST(Cp932ToUtf8, ConvertsLabelsAndSurvivesBytesThatAreNotCodePage932) {
-  EXPECT_EQ(Cp932ToUtf8("Opacify"), "Opacify");
-  EXPECT_EQ(Cp932ToUtf8("\x95\x73\x93\xA7\x96\xBE\x89\xBB"), "不透明化");
-  EXPECT_EQ(Cp932ToUtf8("\xB1"), "ｱ");  // a half-width katakana, one byte
-  EXPECT_EQ(Cp932ToUtf8(""), "");
-  // A lead byte with no trail byte, and a byte that begins nothing: still text, the ASCII
-  // around them kept.
-  for (const std::string bad : {"ab\x93", "ab\xA0" "cd", "\xFF\xFF"}) {
-    const std::string text = Cp932ToUtf8(bad);
-    EXPECT_FALSE(text.empty());
-    if (bad[0] == 'a') {
-      EXPECT_EQ(text.substr(0, 2), "ab");
-    }
-  }
 }
 
 std::vector<FilterEntry> SomeFilters() {

@@ -1,24 +1,21 @@
-#include "plugin/filter_registry.h"
+#include "plugin/creation_table.h"
 
 #include <new>
 
 #include "filters/alpha_filters.h"
 #include "filters/colour_filters.h"
-#include "plugin/filter_storage.h"
 
 namespace veilmere {
 namespace {
 
-// Storage first, then construction; a filter whose storage or labels cannot be had is
-// reported as null, and its storage is given back.
+// One allocation per row, from the nothrow operator new, then construction; a filter whose
+// storage or labels cannot be had is reported as null (a constructor that throws gives its
+// storage back by itself).
 template <class T>
-Filter* Create(std::size_t row) noexcept {
-  void* storage = ObtainFilterStorage(sizeof(T), row);
-  if (storage == nullptr) return nullptr;
+Filter* Create() noexcept {
   try {
-    return ::new (storage) T();
+    return new (std::nothrow) T();
   } catch (...) {
-    ::operator delete(storage);
     return nullptr;
   }
 }

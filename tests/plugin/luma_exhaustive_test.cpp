@@ -1,8 +1,9 @@
 // The two luminance rules on every colour there is: one image holds all 2^24 colours, and
-// each rule runs over it through its Execute, as built for the module, with separate images
-// and in place, under several alpha patterns; then every row loop of the rule this build has
-// runs over it, rows cut so that each loop's ends are met too. Checked against the plain
-// integer formula.
+// each rule runs over it through the built module's QFF_Execute, that is, through the very
+// row loop the module ships, with separate images and in place, under several alpha
+// patterns; then every row loop of the rule this build has (as compiled for the module) runs
+// over it, rows cut so that each loop's ends are met too. Checked against the plain integer
+// formula.
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,17 @@
 #include <utility>
 #include <vector>
 
-#include "filters/alpha_filters.h"
 #include "filters/luma.h"
+#include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere {
 namespace {
+
+// The host's indexes of the two luminance filters.
+constexpr std::int32_t kBrightnessIndex = 3;
+constexpr std::int32_t kDarknessIndex = 4;
 
 // 4096 x 4096 colours, placed from column 1 of rows 4097 pixels long, so that row starts
 // fall on every alignment the vectorised loop may meet.
@@ -71,26 +76,27 @@ std::string FirstMismatch(const test::TestImage& source, const test::TestImage& 
 }
 
 TEST(LumaRulesOnEveryColour, MatchTheIntegerFormulaWithSeparateImagesAndInPlace) {
+  const auto module = hostkit::LoadedModule::Load(VEILMERE_MODULE_PATH);
+  ASSERT_NE(module, nullptr) << hostkit::LoadedModule::LastError();
   test::TestImage source(kSide + 1, kSide, kRowLength);
   test::TestImage result(kSide + 1, kSide, kRowLength);
-  BrightnessToTransparencyFilter brightness;
-  DarknessToTransparencyFilter darkness;
-  const Filter* const filters[] = {&brightness, &darkness};
 
   for (const AlphaPattern alpha : kAlphaPatterns) {
     FillAllColours(source, alpha);
-    for (const Filter* constFilter : filters) {
-      auto& filter = const_cast<Filter&>(*constFilter);
-      const std::string name = filter.Name();
-      const auto& rule = test::ExpectedRules().at(name.substr(0, name.find('|')));
+    for (const std::int32_t index : {kBrightnessIndex, kDarknessIndex}) {
+      const std::string name = test::NameLabel(*module, index);
+      const auto& rule = test::RuleOf(name);
+      const auto run = [&](Pixel* from, Pixel* to) {
+        module->Execute()(index, 0, from, to, 0, &kAllColours, 0, kRowLength, 0, nullptr, nullptr);
+      };
 
       const Pixel outside{9, 9, 9, 9};
       for (std::int32_t y = 0; y < kSide; ++y) result.at(0, y) = outside;
-      filter.Execute(0, source.data(), result.data(), 0, &kAllColours, 0, kRowLength, 0, nullptr);
+      run(source.data(), result.data());
       ASSERT_EQ(FirstMismatch(source, result, rule, outside), "") << name << ", two images";
 
       result.pixels = source.pixels;
-      filter.Execute(0, result.data(), result.data(), 0, &kAllColours, 0, kRowLength, 0, nullptr);
+      run(result.data(), result.data());
       ASSERT_EQ(FirstMismatch(source, result, rule, source.at(0, 0)), "") << name << ", in place";
     }
   }
@@ -123,7 +129,7 @@ TEST(LumaRowsOnEveryColour, EveryVariantTheBuildHasMatchesTheIntegerFormula) {
         variant.row(&source.at(1, y), &result.at(1, y), cut, alpha);
         variant.row(&source.at(1 + cut, y), &result.at(1 + cut, y), kSide - cut, alpha);
       }
-      ASSERT_EQ(FirstMismatch(source, result, test::ExpectedRules().at(label), outside), "")
+      ASSERT_EQ(FirstMismatch(source, result, test::RuleOf(label), outside), "")
           << variant.name << ", " << label;
     }
   }

@@ -1,17 +1,17 @@
-// The module's whole face to the host: the entry routine and the five exported functions.
-// Each export is a pass-through to the process-wide filter list; on Windows each is published
-// under its plain and its decorated stdcall name (exports.def).
+// The module's whole face to the host: the entry routine and the five exported functions
+// (declared in host/module_api.h). Each export is a pass-through to the process-wide filter
+// list; on Windows each is published under its plain and its decorated stdcall name
+// (exports.def), on Linux under its plain name (exports.map).
 
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 #include "filters/pixel.h"
 #include "host/host_api.h"
 #include "host/module_api.h"
+#include "plugin/creation_table.h"
 #include "plugin/error_notice.h"
 #include "plugin/filter_list.h"
-#include "plugin/filter_registry.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -35,13 +35,15 @@ namespace {
 // The one filter list of the process. A function-local static, so that it exists before its
 // first use whatever order the other translation units are initialised in; its destructor
 // runs at unload and destroys every filter.
-FilterList& ProcessFilterList() noexcept {
+FilterList& TheFilterList() noexcept {
   static FilterList list(CreationTable(), &ShowErrorNotice);
   return list;
 }
 
-// The information line QF_GetPluginInfo hands out.
-constexpr char kPluginInfo[] = "veilmere 0.5 - Copyright (C) 2026 the veilmere developers";
+// The information line QF_GetPluginInfo hands out. VEILMERE_VERSION ("0.5") comes from the
+// build, which takes it from the project's version.
+constexpr char kPluginInfo[] =
+    "veilmere " VEILMERE_VERSION " - Copyright (C) 2026 the veilmere developers";
 
 // The strncpy rule: at most `length` bytes; NUL bytes fill the rest after a shorter text; a
 // text of `length` bytes or more is cut and left without a terminator. A null buffer gets
@@ -70,7 +72,7 @@ QF_EXPORT std::int16_t QF_CALL QF_GetPluginInfo(char* buffer, std::uint32_t leng
 // Called by the host to learn how many filters there are: 10 after a successful load, 0 on a
 // platform without load refusal when the list could not be built.
 QF_EXPORT std::int32_t QF_CALL QFF_FilterCount() {
-  return veilmere::ProcessFilterList().Count();
+  return veilmere::TheFilterList().Count();
 }
 
 // Called by the host to read filter `index`'s labels for its menu. Copies the category label
@@ -80,7 +82,7 @@ QF_EXPORT std::int32_t QF_CALL QFF_FilterCount() {
 QF_EXPORT char* QF_CALL QFF_GetName(std::int32_t index, char* category,
                                     std::uint32_t categoryLength, char* name,
                                     std::uint32_t nameLength) {
-  const auto& list = veilmere::ProcessFilterList();
+  const auto& list = veilmere::TheFilterList();
   const auto slot = static_cast<std::uint32_t>(index);
   veilmere::CopyText(category, categoryLength, list.Category(slot));
   veilmere::CopyText(name, nameLength, list.Name(slot));
@@ -100,7 +102,7 @@ QF_EXPORT std::int32_t QF_CALL QFF_Execute(std::int32_t index, HostValue hostVal
                                            void* user) {
   veilmere::ProgressRecord record{user, progress, 0};
   if (progress != nullptr) progress(0, 100, user);
-  veilmere::ProcessFilterList().Execute(static_cast<std::uint32_t>(index), hostValue2, source,
+  veilmere::TheFilterList().Execute(static_cast<std::uint32_t>(index), hostValue2, source,
                                         destination, hostValue5, rect, hostValue7, rowLength,
                                         hostValue9, &record);
   return progress != nullptr ? progress(100, 100, user) : 0;
@@ -112,7 +114,7 @@ QF_EXPORT std::int32_t QF_CALL QFF_Execute(std::int32_t index, HostValue hostVal
 QF_EXPORT std::int32_t QF_CALL QFF_Setup(std::int32_t index, HostValue owner,
                                          HostValue hostValue3, HostValue hostValue4,
                                          HostValue hostValue5) {
-  return veilmere::ProcessFilterList().Setup(static_cast<std::uint32_t>(index), owner,
+  return veilmere::TheFilterList().Setup(static_cast<std::uint32_t>(index), owner,
                                              hostValue3, hostValue4, hostValue5);
 }
 
@@ -125,7 +127,7 @@ QF_EXPORT std::int32_t QF_CALL QFF_Setup(std::int32_t index, HostValue owner,
 // is released too, so that a host loading and unloading the module keeps no memory of it.
 // When the process is exiting (`reserved` not null) the heap is left alone, as Windows asks.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH) return veilmere::ProcessFilterList().Initialize();
+  if (reason == DLL_PROCESS_ATTACH) return veilmere::TheFilterList().Initialize();
   if (reason == DLL_PROCESS_DETACH && reserved == nullptr) __gnu_cxx::__freeres();
   return TRUE;
 }
@@ -133,17 +135,10 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 
 }  // extern "C"
 
-// Each export has exactly the prototype and calling convention hosts declare for it.
-static_assert(std::is_same_v<decltype(&QF_GetPluginInfo), veilmere::GetPluginInfoFn>);
-static_assert(std::is_same_v<decltype(&QFF_FilterCount), veilmere::FilterCountFn>);
-static_assert(std::is_same_v<decltype(&QFF_GetName), veilmere::GetNameFn>);
-static_assert(std::is_same_v<decltype(&QFF_Execute), veilmere::ExecuteFn>);
-static_assert(std::is_same_v<decltype(&QFF_Setup), veilmere::SetupFn>);
-
 #if !defined(_WIN32)
 // The shared-library loader has no way to refuse a library from inside it; a list that
 // cannot be built stays empty, and the module offers no filter.
 __attribute__((constructor)) static void AttachModule() {
-  veilmere::ProcessFilterList().Initialize();
+  veilmere::TheFilterList().Initialize();
 }
 #endif
