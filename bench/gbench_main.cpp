@@ -1,9 +1,13 @@
 // The native benchmark, on Google Benchmark: every filter of the built module through its
 // exported QFF_Execute, on each image size, with and without a progress function, and in the
 // same run a memcpy of the same bytes. Google Benchmark's own lines go to stderr as the run
-// goes on; the summary with each filter's ratio to memcpy goes to stdout at the end.
+// goes on; the summary with each filter's ratio to memcpy goes to stdout at the end, one
+// table per module.
 //
-//   veilmere_bench [Google Benchmark flags] [module path]
+//   veilmere_bench [Google Benchmark flags] [module path...]
+//
+// Several modules (two builds to compare, say) are measured in one run, their cases
+// interleaved with one another's and with memcpy; their names then start with "m1/", "m2/".
 //
 // Defaults: 9 repetitions in random order across all benchmarks (so that a slow spell of a
 // shared machine falls on every benchmark alike), medians only, 0.1 s per repetition; flags
@@ -22,14 +26,18 @@
 namespace veilmere::bench {
 namespace {
 
-// What each registered benchmark measures, in the order of registration, and where each
-// name is in that order.
-std::vector<SummaryRow> cases;
+// What each registered benchmark measures, in the order of registration, with the index of
+// its module (-1 for memcpy), and where each name is in that order.
+struct Case {
+  SummaryRow row;
+  int module;
+};
+std::vector<Case> cases;
 std::map<std::string, std::size_t> caseIndex;
 
-void AddCase(const std::string& name, const SummaryRow& row) {
+void AddCase(const std::string& name, const SummaryRow& row, int module) {
   caseIndex[name] = cases.size();
-  cases.push_back(row);
+  cases.push_back({row, module});
 }
 
 // Google Benchmark's console lines on stderr, and the run's medians kept for the summary.
@@ -45,7 +53,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       failed_ = failed_ || run.error_occurred;
       if (run.error_occurred || !(median || single)) continue;
       const std::size_t index = caseIndex.at(run.run_name.function_name);
-      SummaryRow row = cases[index];
+      SummaryRow row = cases[index].row;
       const double seconds =
           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       const double pixels = double(row.size.width) * row.size.height;
@@ -54,11 +62,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     }
   }
 
-  // The rows measured, in the order of registration (random interleaving reports them in
-  // any order).
-  std::vector<SummaryRow> Measured() const {
+  // The rows measured of memcpy and of module `module`, in the order of registration
+  // (random interleaving reports them in any order).
+  std::vector<SummaryRow> Measured(int module) const {
     std::vector<SummaryRow> rows;
-    for (const auto& [index, row] : measured_) rows.push_back(row);
+    for (const auto& [index, row] : measured_)
+      if (cases[index].module < 0 || cases[index].module == module) rows.push_back(row);
     return rows;
   }
 
@@ -99,25 +108,35 @@ int main(int argc, char** argv) {
   args.insert(args.end(), argv + 1, argv + argc);
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
-  if (count > 2) {
-    std::fprintf(stderr, "usage: %s [Google Benchmark flags] [module path]\n", argv[0]);
-    return 2;
+  for (int i = 1; i < count; ++i) {
+    if (args[i][0] == '-') {
+      std::fprintf(stderr, "veilmere_bench: unknown flag %s\n", args[i]);
+      std::fprintf(stderr, "usage: %s [Google Benchmark flags] [module path...]\n", argv[0]);
+      return 2;
+    }
   }
-  const std::string path = count == 2 ? args[1] : VEILMERE_MODULE_PATH;
+  std::vector<std::string> paths(args.begin() + 1, args.begin() + count);
+  if (paths.empty()) paths.push_back(VEILMERE_MODULE_PATH);
 
-  std::string error;
-  const auto host = BenchHost::Load(path, &error);
-  if (host == nullptr) {
-    std::fprintf(stderr, "veilmere_bench: %s\n", error.c_str());
-    return 1;
+  std::vector<std::unique_ptr<BenchHost>> hosts;
+  for (const std::string& path : paths) {
+    std::string error;
+    hosts.push_back(BenchHost::Load(path, &error));
+    if (hosts.back() == nullptr) {
+      std::fprintf(stderr, "veilmere_bench: %s\n", error.c_str());
+      return 1;
+    }
   }
+  const auto modulePrefix = [&](int module) {
+    return hosts.size() > 1 ? "m" + std::to_string(module + 1) + "/" : std::string();
+  };
 
   std::vector<std::unique_ptr<ImagePair>> images;
   for (const ImageSize size : kImageSizes) {
     ImagePair* pair = images.emplace_back(std::make_unique<ImagePair>(size)).get();
 
     const std::string copyName = BenchmarkName("memcpy", size, "-");
-    AddCase(copyName, {"memcpy", size, "-", 0.0});
+    AddCase(copyName, {"memcpy", size, "-", 0.0}, -1);
     benchmark::RegisterBenchmark(copyName.c_str(),
                                  [pair](benchmark::State& state) {
                                    for (auto _ : state) {
@@ -129,26 +148,29 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
 
-    for (std::int32_t index = 0; index < host->FilterCount(); ++index) {
-      for (const bool withProgress : {true, false}) {
-        const char* progress = withProgress ? "yes" : "no";
-        const std::string name = BenchmarkName(host->FilterLabel(index), size, progress);
-        AddCase(name, {host->FilterLabel(index), size, progress, 0.0});
-        const BenchHost* runner = host.get();
-        benchmark::RegisterBenchmark(
-            name.c_str(),
-            [runner, pair, index, withProgress](benchmark::State& state) {
-              for (auto _ : state) {
-                if (!runner->Run(index, *pair, withProgress)) {
-                  state.SkipWithError("the module's progress calls are wrong");
-                  break;
+    for (int module = 0; module < static_cast<int>(hosts.size()); ++module) {
+      const BenchHost* runner = hosts[module].get();
+      for (std::int32_t index = 0; index < runner->FilterCount(); ++index) {
+        for (const bool withProgress : {true, false}) {
+          const char* progress = withProgress ? "yes" : "no";
+          const std::string name =
+              modulePrefix(module) + BenchmarkName(runner->FilterLabel(index), size, progress);
+          AddCase(name, {runner->FilterLabel(index), size, progress, 0.0}, module);
+          benchmark::RegisterBenchmark(
+              name.c_str(),
+              [runner, pair, index, withProgress](benchmark::State& state) {
+                for (auto _ : state) {
+                  if (!runner->Run(index, *pair, withProgress)) {
+                    state.SkipWithError("the module's progress calls are wrong");
+                    break;
+                  }
+                  benchmark::ClobberMemory();
                 }
-                benchmark::ClobberMemory();
-              }
-              SetRate(state, *pair);
-            })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+                SetRate(state, *pair);
+              })
+              ->Unit(benchmark::kMillisecond)
+              ->UseRealTime();
+        }
       }
     }
   }
@@ -156,6 +178,9 @@ int main(int argc, char** argv) {
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  PrintSummary("native, " + path + ", median Mpx/s", reporter.Measured());
+  for (int module = 0; module < static_cast<int>(hosts.size()); ++module) {
+    PrintSummary("native, " + modulePrefix(module) + paths[module] + ", median Mpx/s",
+                 reporter.Measured(module));
+  }
   return reporter.Failed() ? 1 : 0;
 }

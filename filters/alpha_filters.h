@@ -3,23 +3,10 @@
 // the destination and then sets the destination's alpha; colour bytes never change. Each
 // rule works on the pixel word 0xAARRGGBB (filters/pixel.h).
 
+#include "filters/luma.h"
 #include "filters/pixel_filter.h"
 
 namespace veilmere {
-
-// Luminance of a pixel word: Y = (77 R + 150 G + 29 B) / 256, truncating. The weights add up
-// to 256, so Y runs from 0 to 255. Worked in float because that is exact here and fast: each
-// term and each partial sum is a multiple of 1/256 below 256, which a float's 24-bit
-// mantissa holds exactly, so the truncation gives the integer formula's Y for every colour;
-// and SSE2, which has no four-way 32-bit integer multiply, multiplies four floats at once.
-inline std::uint32_t Luma(std::uint32_t word) {
-  const auto b = static_cast<std::int32_t>(word & 0xFF);
-  const auto g = static_cast<std::int32_t>((word >> 8) & 0xFF);
-  const auto r = static_cast<std::int32_t>((word >> 16) & 0xFF);
-  const float y = 77.0f / 256 * static_cast<float>(r) + 150.0f / 256 * static_cast<float>(g) +
-                  29.0f / 256 * static_cast<float>(b);
-  return static_cast<std::uint32_t>(static_cast<std::int32_t>(y));
-}
 
 // "Transparentize|透明化": alpha = 0.
 class TransparentizeFilter final : public PixelRule<TransparentizeFilter> {
@@ -33,35 +20,42 @@ class TransparentizeFilter final : public PixelRule<TransparentizeFilter> {
 };
 
 // "Transparentize at Brightness|明るさに応じて透明化": alpha = 255 - Y, so bright pixels
-// become transparent.
-class BrightnessToTransparencyFilter final : public PixelRule<BrightnessToTransparencyFilter> {
+// become transparent (Y: filters/luma.h). Its row loop is the luma rule's own.
+class BrightnessToTransparencyFilter final : public PixelFilter {
  public:
   BrightnessToTransparencyFilter()
-      : PixelRule(
+      : PixelFilter(
             "Transparentize at Brightness|"
             "\x96\xBE\x82\xE9\x82\xB3\x82\xC9\x89\x9E\x82\xB6\x82\xC4\x93\xA7\x96\xBE\x89\xBB",
             kTransparencyCategory) {}
 
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
-    // Alpha set to 255, then Y taken off it: no borrow can reach the colour bytes.
-    const std::uint32_t word = LoadPixelWord(source);
-    StorePixelWord(destination, (word | kAlphaBits) - (Luma(word) << 24));
+    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kInverseLuma));
+  }
+
+ protected:
+  void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {
+    LumaRow(source, destination, count, LumaAlpha::kInverseLuma);
   }
 };
 
 // "Transparentize at Darkness|暗さに応じて透明化": alpha = Y, so dark pixels become
-// transparent.
-class DarknessToTransparencyFilter final : public PixelRule<DarknessToTransparencyFilter> {
+// transparent (Y: filters/luma.h). Its row loop is the luma rule's own.
+class DarknessToTransparencyFilter final : public PixelFilter {
  public:
   DarknessToTransparencyFilter()
-      : PixelRule(
+      : PixelFilter(
             "Transparentize at Darkness|"
             "\x88\xC3\x82\xB3\x82\xC9\x89\x9E\x82\xB6\x82\xC4\x93\xA7\x96\xBE\x89\xBB",
             kTransparencyCategory) {}
 
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
-    const std::uint32_t word = LoadPixelWord(source);
-    StorePixelWord(destination, (word & kColourBits) | (Luma(word) << 24));
+    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kLuma));
+  }
+
+ protected:
+  void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {
+    LumaRow(source, destination, count, LumaAlpha::kLuma);
   }
 };
 

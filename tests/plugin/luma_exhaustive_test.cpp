@@ -1,14 +1,18 @@
 // The two luminance rules on every colour there is: one image holds all 2^24 colours, and
 // each rule runs over it through the built module's QFF_Execute, that is, through the very
 // row loop the module ships, with separate images and in place, under several alpha
-// patterns. Checked against the plain integer formula.
+// patterns; then every row loop of the rule this build has (as compiled for the module) runs
+// over it, rows cut so that each loop's ends are met too. Checked against the plain integer
+// formula.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "filters/luma.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/test_image.h"
@@ -94,6 +98,39 @@ TEST(LumaRulesOnEveryColour, MatchTheIntegerFormulaWithSeparateImagesAndInPlace)
       result.pixels = source.pixels;
       run(result.data(), result.data());
       ASSERT_EQ(FirstMismatch(source, result, rule, source.at(0, 0)), "") << name << ", in place";
+    }
+  }
+}
+
+TEST(LumaRowsOnEveryColour, EveryVariantTheBuildHasMatchesTheIntegerFormula) {
+#if defined(__i386__) || defined(__x86_64__)
+  // The Windows module may count on SSE2, and every x86-64 has it.
+  bool hasSse2 = false;
+  for (const LumaRowVariant& variant : LumaRowVariants())
+    hasSse2 = hasSse2 || std::string(variant.name) == "SSE2";
+  EXPECT_TRUE(hasSse2);
+#endif
+
+  test::TestImage source(kSide + 1, kSide, kRowLength);
+  test::TestImage result(kSide + 1, kSide, kRowLength);
+  FillAllColours(source, kAlphaPatterns[2]);
+  const std::pair<LumaAlpha, const char*> modes[] = {
+      {LumaAlpha::kInverseLuma, "Transparentize at Brightness"},
+      {LumaAlpha::kLuma, "Transparentize at Darkness"}};
+
+  for (const LumaRowVariant& variant : LumaRowVariants()) {
+    for (const auto& [alpha, label] : modes) {
+      const Pixel outside{9, 9, 9, 9};
+      for (std::int32_t y = 0; y < kSide; ++y) result.at(0, y) = outside;
+      // Each row in two calls, the first of y % 16 pixels: every length of a loop's last,
+      // partial steps comes up, on rows that start at every alignment.
+      for (std::int32_t y = 0; y < kSide; ++y) {
+        const std::int32_t cut = y % 16;
+        variant.row(&source.at(1, y), &result.at(1, y), cut, alpha);
+        variant.row(&source.at(1 + cut, y), &result.at(1 + cut, y), kSide - cut, alpha);
+      }
+      ASSERT_EQ(FirstMismatch(source, result, test::RuleOf(label), outside), "")
+          << variant.name << ", " << label;
     }
   }
 }
