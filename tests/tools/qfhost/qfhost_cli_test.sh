@@ -133,7 +133,7 @@ qf apply "$module" 9 "$work/batch/in/a.png" "$work/batch/in/c.png" --in-place --
 check "a batch in place" eval '[[ $status -eq 0 ]] && grep -qx "qfhost: 2 of 2 files written, 0 failed" "$work/stderr"'
 check "in place, each input is replaced by its result" same_png \
   "$work/batch/in/a.png" "$data"/golden/09-*.png "$work/batch/in/c.png" "$data"/golden/09-*.png
-check "a batch leaves no temporary file" eval '[[ $(ls "$work/batch/in" "$work/batch/out" | grep -c tmp) -eq 0 ]]'
+check "a batch leaves no temporary file" eval '[[ -z $(find "$work/batch" -name "*.tmp-*") ]]'
 
 # -- the README's filter names and a slip's suggestion
 qf apply "$module" "Transparentize (Fill with FGC)" "$sample" "$work/apply/readme-name.png"
@@ -228,7 +228,7 @@ if ((${#runner[@]} == 0)); then
   wait $!
   status=$?
   check "an interrupt ends with 143 and leaves no file behind" eval \
-    '[[ $status -eq 143 && $(cat "$work/interrupted.png") == old && -z $(ls "$work" | grep tmp) ]]'
+    '[[ $status -eq 143 && $(cat "$work/interrupted.png") == old && -z $(find "$work" -maxdepth 1 -name "*.tmp-*") ]]'
 fi
 
 echo "$passed passed, $failed failed"
