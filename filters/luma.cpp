@@ -1,6 +1,5 @@
 #include "filters/luma.h"
 
-#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -17,120 +16,132 @@ void LumaRowPlain(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
 }
 
 #if defined(__SSE2__)
-// The vector loops work on the pixel words (0xAARRGGBB) as they are, without unpacking them:
-// seven operations a register for alpha = Y, eight for 255 - Y. Let S = 77 R + 150 G + 29 B
-// = 256 Y + f, with 0 <= f < 256. Read as 16-bit lanes, a word is (256 G + B, 256 A + R).
-//  1. A multiply-add takes those two lanes times (29, 77) and adds the two products into the
-//     word's 32-bit lane: 29 B + 77 R + 256 (29 G + 77 A).
-//  2. Another takes (G, A), the odd bytes shifted down into 16-bit lanes, times
-//     (150 - 256 * 29, -256 * 77 - 256) for alpha = Y, or (150 - 256 * 29, -256 * 77 + 256)
-//     for 255 - Y. With the first that makes T = S - 256 A, or S + 256 A. The instruction
-//     reads its lanes as signed, so a lane of 32,768 or more counts 65,536 less; that changes
-//     T only from bit 16 up, which step 3 drops.
-//  3. Bits 8 to 15 of T = 256 (Y - A) + f are Y - A, modulo 256. For 255 - Y, T is
-//     complemented first: ~T = -S - 256 A - 1 = 256 (255 - Y - A - 256) + (255 - f), whose
-//     bits 8 to 15 are 255 - Y - A. Shifted down by 8 and up by 24, those bits alone are
-//     added to the word: its alpha A becomes Y, or 255 - Y, and its colour bytes stay.
-// Each weight fits a signed 16-bit lane, and each sum of two products a 32-bit one.
+// The vector loops work on the pixel words (0xAARRGGBB) as they are, without unpacking them,
+// in the vector types of GCC and Clang, whose operators work lane by lane: eight operations
+// a register. The same code makes the 16-byte (SSE2) and the 32-byte (AVX2) loop; only the
+// register width differs. All arithmetic is modulo 2^16 in 16-bit lanes, so it is exact
+// whatever the pixel. Read as 16-bit lanes, a word is (L, H) = (256 G + B, 256 A + R), and
+// S = 77 R + 150 G + 29 B = 256 Y + f with 0 <= f < 256.
+//  1. (L, H) times (29, 77), plus (G, A) = (L >> 8, H >> 8) times (150 - 256 * 29,
+//     -256 * 77 - 256), lane by lane: L' = 29 B + 150 G and H' = 77 R - 256 A. For 255 - Y
+//     the second weight of A is -256 * 77 + 256, so that H' = 77 R + 256 A.
+//  2. The word plus itself shifted up by 16 puts H' + L' in the high lane: T = S - 256 A,
+//     or S + 256 A, whose top byte (bits 24 to 31 of the word) is Y - A modulo 256, or
+//     Y + A. For 255 - Y, T is complemented, which makes that byte 255 - Y - A.
+//  3. That byte alone, added to the word, turns its alpha A into Y, or 255 - Y; the carry out
+//     of the top bit is dropped and the colour bytes stay.
 
 // A 32-bit lane of two 16-bit lanes; the low one comes first in memory.
-constexpr std::uint32_t Lanes(std::int16_t low, std::int16_t high) {
-  return std::uint32_t{static_cast<std::uint16_t>(low)} |
-         std::uint32_t{static_cast<std::uint16_t>(high)} << 16;
+constexpr std::uint32_t Lanes(std::uint16_t low, std::uint16_t high) {
+  return std::uint32_t{low} | std::uint32_t{high} << 16;
 }
 constexpr std::uint32_t kFirstWeights = Lanes(29, 77);
 template <LumaAlpha kAlpha>
 constexpr std::uint32_t kSecondWeights =
-    Lanes(150 - 256 * 29, kAlpha == LumaAlpha::kLuma ? -256 * 77 - 256 : -256 * 77 + 256);
+    Lanes(static_cast<std::uint16_t>(150 - 256 * 29),
+          static_cast<std::uint16_t>(kAlpha == LumaAlpha::kLuma ? -256 * 77 - 256
+                                                                : -256 * 77 + 256));
 
-// A register of pixel words, in the vector types of GCC and Clang, whose operators work lane
-// by lane; the multiply-add and the shift of 16-bit lanes are the instruction sets' own.
-using Sse2Words = std::uint32_t __attribute__((vector_size(16)));
+// A register as pixel words and as 16-bit lanes, 16 bytes wide or 32.
+template <std::size_t kBytes>
+struct Register;
+template <>
+struct Register<16> {
+  using Words = std::uint32_t __attribute__((vector_size(16)));
+  using Halves = std::uint16_t __attribute__((vector_size(16)));
+};
+template <>
+struct Register<32> {
+  using Words = std::uint32_t __attribute__((vector_size(32)));
+  using Halves = std::uint16_t __attribute__((vector_size(32)));
+};
 
-Sse2Words MultiplyAdd(Sse2Words a, Sse2Words b) {
-  return std::bit_cast<Sse2Words>(
-      _mm_madd_epi16(std::bit_cast<__m128i>(a), std::bit_cast<__m128i>(b)));
-}
-Sse2Words OddBytes(Sse2Words words) {
-  return std::bit_cast<Sse2Words>(_mm_srli_epi16(std::bit_cast<__m128i>(words), 8));
-}
-
-#if defined(__AVX2__)
-using Avx2Words = std::uint32_t __attribute__((vector_size(32)));
-
-Avx2Words MultiplyAdd(Avx2Words a, Avx2Words b) {
-  return std::bit_cast<Avx2Words>(
-      _mm256_madd_epi16(std::bit_cast<__m256i>(a), std::bit_cast<__m256i>(b)));
-}
-Avx2Words OddBytes(Avx2Words words) {
-  return std::bit_cast<Avx2Words>(_mm256_srli_epi16(std::bit_cast<__m256i>(words), 8));
-}
-#endif
-
-template <class Words, LumaAlpha kAlpha>
-Words ApplyLuma(Words words) {
-  Words t = MultiplyAdd(words, Words{} + kFirstWeights) +
-            MultiplyAdd(OddBytes(words), Words{} + kSecondWeights<kAlpha>);
-  if constexpr (kAlpha == LumaAlpha::kInverseLuma) t = ~t;
-  return words + ((t >> 8) << 24);
-}
-
-template <class Words>
-Words LoadWords(const Pixel* pixels) {
+// The rule on the kBytes / 4 pixels from `source` on. Always inlined: the caller's
+// instruction set decides how the lane operations are compiled, 16 or 32 bytes at a time.
+template <std::size_t kBytes, LumaAlpha kAlpha>
+[[gnu::always_inline]] inline void ApplyLuma(const Pixel* source, Pixel* destination) {
+  using Words = typename Register<kBytes>::Words;
+  using Halves = typename Register<kBytes>::Halves;
   Words words;
-  std::memcpy(&words, pixels, sizeof words);
-  return words;
+  std::memcpy(&words, source, sizeof words);
+  // Casts between vector types of one size keep the bits. They are written as casts, not
+  // std::bit_cast, whose 32-byte results would pass through a function compiled without AVX.
+  const Halves halves = (Halves)words;
+  const Words t = (Words)(halves * (Halves)(Words{} + kFirstWeights) +
+                          (halves >> 8) * (Halves)(Words{} + kSecondWeights<kAlpha>));
+  Words top = t + (t << 16);
+  if constexpr (kAlpha == LumaAlpha::kInverseLuma) top = ~top;
+  words += top & 0xFF000000u;
+  std::memcpy(destination, &words, sizeof words);
 }
 
-template <class Words>
-void StoreWords(Pixel* pixels, Words words) {
-  std::memcpy(pixels, &words, sizeof words);
-}
-
-// Two registers per step, loaded together, then one, then the plain rule for what is left.
-template <class Words, LumaAlpha kAlpha>
-void VectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) {
-  constexpr std::ptrdiff_t n = sizeof(Words) / sizeof(Pixel);
+// The rule over as many whole registers from the row's start as fit in `count` pixels: two
+// registers per step, then one. Returns how many pixels that was; the plain rule does the rest.
+template <std::size_t kBytes, LumaAlpha kAlpha>
+[[gnu::always_inline]] inline std::ptrdiff_t VectorSteps(const Pixel* source, Pixel* destination,
+                                                         std::ptrdiff_t count) {
+  constexpr std::ptrdiff_t n = kBytes / sizeof(Pixel);
   std::ptrdiff_t x = 0;
   for (; count - x >= 2 * n; x += 2 * n) {
-    const Words first = LoadWords<Words>(source + x);
-    const Words second = LoadWords<Words>(source + x + n);
-    StoreWords(destination + x, ApplyLuma<Words, kAlpha>(first));
-    StoreWords(destination + x + n, ApplyLuma<Words, kAlpha>(second));
+    ApplyLuma<kBytes, kAlpha>(source + x, destination + x);
+    ApplyLuma<kBytes, kAlpha>(source + x + n, destination + x + n);
   }
   if (count - x >= n) {
-    StoreWords(destination + x, ApplyLuma<Words, kAlpha>(LoadWords<Words>(source + x)));
+    ApplyLuma<kBytes, kAlpha>(source + x, destination + x);
     x += n;
   }
-  LumaRowPlain(source + x, destination + x, count - x, kAlpha);
+  return x;
 }
 
-template <class Words>
-void VectorRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha) {
-  if (alpha == LumaAlpha::kLuma) {
-    VectorRow<Words, LumaAlpha::kLuma>(source, destination, count);
-  } else {
-    VectorRow<Words, LumaAlpha::kInverseLuma>(source, destination, count);
-  }
+template <std::size_t kBytes>
+[[gnu::always_inline]] inline std::ptrdiff_t VectorSteps(const Pixel* source, Pixel* destination,
+                                                         std::ptrdiff_t count, LumaAlpha alpha) {
+  return alpha == LumaAlpha::kLuma
+             ? VectorSteps<kBytes, LumaAlpha::kLuma>(source, destination, count)
+             : VectorSteps<kBytes, LumaAlpha::kInverseLuma>(source, destination, count);
+}
+
+void Sse2Row(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha) {
+  const std::ptrdiff_t x = VectorSteps<16>(source, destination, count, alpha);
+  LumaRowPlain(source + x, destination + x, count - x, alpha);
+}
+
+// Compiled for AVX2 whatever the build's instruction set; run only where the processor has
+// it (and the system saves its registers), which ProcessorHasAvx2 tells. It clears the upper
+// halves of the registers before it goes on to code that may use SSE (the plain rule, the
+// host): on Intel processors, SSE code run while they hold data is slowed. GCC leaves that
+// out before a call to a function of this file, so it is written here.
+[[gnu::target("avx2")]] void Avx2Row(const Pixel* source, Pixel* destination,
+                                     std::ptrdiff_t count, LumaAlpha alpha) {
+  const std::ptrdiff_t x = VectorSteps<32>(source, destination, count, alpha);
+  _mm256_zeroupper();
+  LumaRowPlain(source + x, destination + x, count - x, alpha);
+}
+
+bool ProcessorHasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
 }
 #endif
-
-constexpr LumaRowVariant kVariants[] = {
-#if defined(__AVX2__)
-    {"AVX2", &VectorRow<Avx2Words>},
-#endif
-#if defined(__SSE2__)
-    {"SSE2", &VectorRow<Sse2Words>},
-#endif
-    {"plain", &LumaRowPlain},
-};
 
 }  // namespace
 
-void LumaRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha) {
-  kVariants[0].row(source, destination, count, alpha);
+std::span<const LumaRowVariant> LumaRowVariants() {
+  // Built once, on first use; C++ makes that safe when several threads get here at once.
+  static const LumaRowVariant variants[] = {
+#if defined(__SSE2__)
+      {"AVX2", &Avx2Row, ProcessorHasAvx2()},
+      {"SSE2", &Sse2Row, true},
+#endif
+      {"plain", &LumaRowPlain, true},
+  };
+  return variants;
 }
 
-std::span<const LumaRowVariant> LumaRowVariants() { return kVariants; }
+void LumaRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha) {
+  for (const LumaRowVariant& variant : LumaRowVariants()) {
+    if (variant.runsHere) return variant.row(source, destination, count, alpha);
+  }
+}
 
 }  // namespace veilmere

@@ -36,16 +36,18 @@ inline std::uint32_t WithLumaAlpha(std::uint32_t word, LumaAlpha alpha) {
 using LumaRowFn = void (*)(const Pixel* source, Pixel* destination, std::ptrdiff_t count,
                            LumaAlpha alpha);
 
-// The row loop the two filters run: the widest of LumaRowVariants().
+// The row loop the two filters run: the first of LumaRowVariants() that runs here.
 void LumaRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count, LumaAlpha alpha);
 
-// Every row loop of the rule that this build has, the widest first: "AVX2" where the module
-// is compiled for it, "SSE2" where it has that (every x86-64, and the Windows module), and
-// "plain", WithLumaAlpha pixel by pixel, always. Each gives WithLumaAlpha's result for every
-// pixel; the list is here so that a test can hold every one of them to that.
+// Every row loop of the rule that this build has, the widest first: on x86, "AVX2", which
+// runs only where the processor has AVX2, and "SSE2", which the Windows module and every
+// x86-64 may count on; and "plain", WithLumaAlpha pixel by pixel, everywhere. Each gives
+// WithLumaAlpha's result for every pixel; the list is here so that a test can hold every one
+// of them to that, and say which it could not run.
 struct LumaRowVariant {
   const char* name;
   LumaRowFn row;
+  bool runsHere;  // whether this processor runs it
 };
 std::span<const LumaRowVariant> LumaRowVariants();
 
