@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # reproducible_package_test.sh SOURCE_DIR BUILD_DIR PACKAGE_FILE PACKAGE_SUFFIX
 # Builds the package again from a fresh clone of SOURCE_DIR's HEAD commit, in another folder
-# and at a later time, and checks that veilmere.qfi and the ZIP come out byte for byte as in
-# BUILD_DIR, which must hold that commit's package. A whole build, so only scripts/release
-# runs it (label "release").
+# and at a later time, and checks that veilmere.qfi, its debug information and the ZIP come
+# out byte for byte as in BUILD_DIR, which must hold that commit's package. A whole build, so
+# only scripts/release runs it (label "release").
 set -euo pipefail
 src=$1 build=$2 package=$3 suffix=$4
 
@@ -36,7 +36,9 @@ if ! (cd "$clone" &&
 fi
 
 status=0
-for name in veilmere.qfi "$package"; do
+# The debug information too: the module's debug link holds its checksum.
+debug=$(basename "$(ls "$build"/veilmere-*-win32.debug)")
+for name in veilmere.qfi "$debug" "$package"; do
   if cmp -s "$build/$name" "$clone/build/win32/$name"; then
     echo "same bytes: $name  $(sha256sum <"$build/$name" | cut -d' ' -f1)"
   else

@@ -4,7 +4,8 @@
 # and winpthread are linked in). That both names of a function lead to the same code is
 # checked through GetProcAddress by the module test. Then the version resource, as windres
 # reads it back: a DLL's, in the Japanese UTF-16 table, with the build's version (the module
-# test reads every value through Windows itself where the module can run).
+# test reads every value through Windows itself where the module can run). And no debug
+# sections: those are in the separate file the module links to.
 # Usage: pe_tables_test.sh OBJDUMP WINDRES MODULE VERSION (VERSION as CMake's: 0.5.0)
 set -euo pipefail
 objdump=$1
@@ -16,6 +17,25 @@ headers=$("$objdump" -p "$module")
 fail=0
 
 grep -q 'file format pei-i386' <<<"$("$objdump" -f "$module")" || { echo "FAIL: $module is not a PE32 (i386) file"; fail=1; }
+
+# No debug information inside: it is in the file that .gnu_debuglink names, beside the module.
+if grep -q ' \.debug_' <<<"$("$objdump" -h "$module")"; then
+  echo "FAIL: $module carries debug sections"
+  fail=1
+fi
+link_hex=$("$objdump" -s -j .gnu_debuglink "$module" 2>/dev/null | grep '^ [0-9a-f]' | cut -c11-45 | tr -d ' \n')
+link=
+for ((i = 0; i < ${#link_hex}; i += 2)); do
+  [[ ${link_hex:i:2} == 00 ]] && break
+  link+=$(printf "\\x${link_hex:i:2}")
+done
+if [[ $link != "veilmere-$4-win32.debug" ]]; then
+  echo "FAIL: the module's debug link names '$link', not veilmere-$4-win32.debug"
+  fail=1
+elif ! grep -q ' \.debug_info' <<<"$("$objdump" -h "$(dirname "$module")/$link" 2>/dev/null)"; then
+  echo "FAIL: $(dirname "$module")/$link holds no debug information"
+  fail=1
+fi
 
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^\t\[/{print $NF; next} on{exit}' <<<"$headers" | sort)
 expected=$(printf '%s\n' QFF_Execute QFF_FilterCount QFF_GetName QFF_Setup QF_GetPluginInfo \
