@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <map>
 #include <set>
 
 #include "tools/qfhost/errors.h"
@@ -112,13 +113,18 @@ void Apply(const Options& options, const Console& console, ProgressBar& progress
 // Each input in turn, into --output-dir under its own name or over itself. A file that fails
 // is reported and the rest go on.
 int ApplyBatch(const Options& options, const Console& console, ProgressBar& progress) {
-  if (!options.outputDir.empty() && !IsFolder(options.outputDir)) {
-    throw RunError("output folder '" + options.outputDir + "' does not exist");
-  }
+  // Once for the whole batch, rather than the same error for every file.
+  if (!options.inPlace) CheckOutputFolder(options.outputDir);
   const LoadedFilter filter = LoadFilter(options);
   const int total = static_cast<int>(options.inputs.size());
   int failed = 0;
+  // No file is written twice in one batch: the second write would undo or replace the first
+  // one's result. Output paths are compared as text first; then, since one file may have
+  // several names (a symbolic link, "a/../a/x.png", a name in another case where the file
+  // system ignores case), the file an output path names is compared with the files written
+  // so far by the identity the system gives it.
   std::set<std::string> written;
+  std::map<FileIdentity, std::string> writtenFiles;  // each written file, by its output path
   for (int i = 0; i < total; ++i) {
     const std::string& input = options.inputs[std::size_t(i)];
     const std::string output =
@@ -132,8 +138,16 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
         throw RunError("'" + input + "' would write over '" + output +
                        "', already written from another input of that name");
       }
+      FileIdentity identity;
+      if (IdentityOf(output, &identity)) {
+        if (const auto earlier = writtenFiles.find(identity); earlier != writtenFiles.end()) {
+          throw RunError("'" + output + "' names the file already written as '" +
+                         earlier->second + "' in this batch; it is left as that run wrote it");
+        }
+      }
       progress.Begin(FileName(input) + ": " + filter.name, i + 1, total);
       ApplyOne(filter, options, input, output, console, progress);
+      if (IdentityOf(output, &identity)) writtenFiles.emplace(identity, output);
     } catch (const RunError& error) {
       progress.End();
       console.err << "qfhost: " << error.what() << std::endl;

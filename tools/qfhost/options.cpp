@@ -198,6 +198,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (given("--fg")) options.drawing = ParseColour(grammar.drawing);
   if (given("--bg")) options.background = ParseColour(grammar.background);
   if (given("--scale")) options.scale = ParseScale(grammar.scale);
+  if (given("--output-dir") && options.outputDir.empty()) {
+    throw UsageError("option '--output-dir' needs a folder ('.' is the current one)");
+  }
   if (options.inPlace && !options.outputDir.empty()) {
     throw UsageError("--in-place and --output-dir exclude each other");
   }
@@ -211,7 +214,12 @@ Options ParseArguments(const std::vector<std::string>& args) {
     throw UsageError(std::string(entry.name) + " needs " + std::string(entry.operands));
   }
   if (!entry.moreInputs && operands.size() > entry.operandCount) {
-    throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'");
+    // Two files after the filter are an input and its output; a third is most likely one
+    // more input of a batch whose --output-dir or --in-place was forgotten.
+    throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'" +
+                     (options.command == Command::kApply
+                          ? "; for several inputs add --output-dir DIR or --in-place"
+                          : ""));
   }
   options.module = operands[0];
   switch (options.command) {

@@ -51,13 +51,33 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 // was ignored when qfhost started stays ignored.
 void InstallInterruptCleanup();
 
-// True when `path` names an existing folder.
-bool IsFolder(const std::string& path);
+// Checks, once before a batch, that `folder` exists, is a folder and takes new files. Throws
+// RunError naming the folder otherwise; a missing one is answered with how to make it.
+void CheckOutputFolder(const std::string& folder);
 
 // The last component of `path` (after its last '/', or on Windows '/' or '\\'), and `name`
 // in `folder`.
 std::string FileName(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Which file a path names, as the system tells files apart: the device and inode on POSIX, the
+// volume serial number and file ID on Windows. Two names of one file (a symbolic link and its
+// target, "a/../a/x.png" and "a/x.png", or on Windows "Pic.png" and "pic.png") have one
+// identity. A symbolic link is followed.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+    return a.device != b.device ? a.device < b.device : a.file < b.file;
+  }
+  friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.file == b.file;
+  }
+};
+
+// The identity of the existing file at `path`; false when there is none (or it cannot be
+// opened to ask).
+bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 // True when both paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);

@@ -101,6 +101,23 @@ class TemporaryFile {
   int fd_ = -1;
 };
 
+// Why no new file can be made in `folder`, or "" when one can: "NOUN 'X' does not exist;
+// make it with mkdir -p 'X'", "NOUN 'X' is a file, not a folder", "cannot create files in
+// NOUN 'X': REASON".
+std::string FolderProblem(const std::string& folder, const std::string& noun) {
+  const std::string named = noun + " " + Quoted(folder);
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) {
+    if (errno == ENOENT) return named + " does not exist; make it with mkdir -p " + Quoted(folder);
+    return named + ": " + std::strerror(errno);
+  }
+  if (!S_ISDIR(info.st_mode)) return named + " is a file, not a folder";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    return "cannot create files in " + named + ": " + std::strerror(errno);
+  }
+  return "";
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
@@ -168,14 +185,16 @@ std::string CheckOutputPath(const std::string& path) {
   }
   const std::size_t slash = file.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-  if (::stat(folder.c_str(), &info) != 0) {
-    throw fail("folder " + Quoted(folder) + (errno == ENOENT ? " does not exist" : ": " + std::string(std::strerror(errno))));
-  }
-  if (!S_ISDIR(info.st_mode)) throw fail(Quoted(folder) + " is not a folder");
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    throw fail("cannot create files in " + Quoted(folder) + ": " + std::strerror(errno));
+  if (const std::string problem = FolderProblem(folder, "folder"); !problem.empty()) {
+    throw fail(problem);
   }
   return file;
+}
+
+void CheckOutputFolder(const std::string& folder) {
+  if (const std::string problem = FolderProblem(folder, "output folder"); !problem.empty()) {
+    throw RunError(problem);
+  }
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
@@ -230,21 +249,22 @@ void InstallInterruptCleanup() {
   }
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+bool IdentityOf(const std::string& path, FileIdentity* identity) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return false;
+  *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  FileIdentity first, second;
+  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
 }
 
 }  // namespace veilmere::qfhost

@@ -26,6 +26,21 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Why no file can be put in `folder` (`shown` as the user wrote it), or "" when it is a
+// folder: "NOUN 'X' does not exist; make it with mkdir \"X\"" (which a Windows shell and a
+// Unix one both read) or "NOUN 'X' is a file, not a folder".
+std::string FolderProblem(const std::wstring& folder, const std::string& shown,
+                          const std::string& noun) {
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return noun + " " + Quoted(shown) + " does not exist; make it with mkdir \"" + shown + "\"";
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return noun + " " + Quoted(shown) + " is a file, not a folder";
+  }
+  return "";
+}
+
 // Closes a file handle when it goes out of scope.
 class Handle {
  public:
@@ -259,11 +274,31 @@ std::string CheckOutputPath(const std::string& path) {
   const std::size_t slash = target.find_last_of(L"\\:");
   if (slash != std::wstring::npos) {
     const std::wstring folder = target.substr(0, slash + (target[slash] == L':' ? 1 : 0));
-    if (!folder.empty() && !IsDirectory(folder) && folder.back() != L':') {
-      throw fail("its folder does not exist");
+    const std::size_t shown = path.find_last_of("/\\");
+    if (!folder.empty() && folder.back() != L':') {
+      const std::string problem =
+          FolderProblem(folder, shown == std::string::npos ? "." : path.substr(0, shown), "folder");
+      if (!problem.empty()) throw fail(problem);
     }
   }
   return path;
+}
+
+void CheckOutputFolder(const std::string& folder) {
+  const std::wstring wide = WindowsPath(folder);
+  if (std::string problem = FolderProblem(wide, folder, "output folder"); !problem.empty()) {
+    throw RunError(problem);
+  }
+  // Windows says whether a folder takes new files only when one is made: a file that is gone
+  // once its handle closes.
+  const std::wstring probe = wide + (wide.empty() || wide.back() == L'\\' ? L"" : L"\\") +
+                             L".qfhost-probe-" + std::to_wstring(GetCurrentProcessId());
+  Handle file(CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) {
+    throw RunError("cannot create files in output folder " + Quoted(folder) + ": " +
+                   SystemMessage(GetLastError()));
+  }
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
@@ -293,8 +328,6 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 
 void InstallInterruptCleanup() { SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE); }
 
-bool IsFolder(const std::string& path) { return IsDirectory(WindowsPath(path)); }
-
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -302,17 +335,20 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
                                                                         : folder + "/" + name;
 }
 
+bool IdentityOf(const std::string& path, FileIdentity* identity) {
+  Handle file(CreateFileW(WindowsPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return false;
+  *identity = {info.dwVolumeSerialNumber,
+               (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-    Handle file(CreateFileW(WindowsPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.valid() && GetFileInformationByHandle(file.get(), info);
-  };
-  BY_HANDLE_FILE_INFORMATION first{}, second{};
-  return identity(a, &first) && identity(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+  FileIdentity first, second;
+  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
 }
 
 }  // namespace veilmere::qfhost

@@ -19,6 +19,10 @@
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace veilmere::qfhost {
 namespace {
 
@@ -303,6 +307,104 @@ TEST(Commands, ABatchGoesOnPastAFailedFileAndClosesWithTheCounts) {
   EXPECT_EQ(same.status, 1);
   EXPECT_NE(same.err.find("is the input itself"), std::string::npos) << same.err;
   EXPECT_EQ(RunQfhost({"apply", kModule, "0", a, "--in-place", "--output-dir", "x"}).status, 2);
+}
+
+// A batch's output folder is checked once, before any file is read: one line, which says what
+// to do, and no line of counts. A command line that looks like a batch without --output-dir or
+// --in-place says how to make it one.
+TEST(Commands, BatchFolderAndBatchShapeMistakesSayWhatToDo) {
+  const fs::path dir = Scratch("batch-mistakes");
+  std::ofstream(dir / "file") << "";
+  fs::create_directories(dir / "locked");
+  const std::string a = (dir / "a.png").string(), b = (dir / "b.png").string();
+  fs::copy_file(kSample, a);
+  fs::copy_file(kSample, b);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"apply", kModule, "9", a, b, (dir / "c.png").string()}, 2, "--output-dir DIR or --in-place"},
+      {{"apply", kModule, "9", a, b, "--output-dir", ""}, 2, "'--output-dir' needs a folder"},
+      {{"apply", kModule, "9", a, b, "--output-dir", (dir / "none").string()}, 1, "mkdir"},
+      {{"apply", kModule, "9", a, b, "--output-dir", (dir / "file").string()}, 1, "not a folder"},
+#ifndef _WIN32
+      {{"apply", kModule, "9", a, b, "--output-dir", (dir / "locked").string()}, 1,
+       "cannot create files in output folder"},
+#endif
+  };
+#ifndef _WIN32
+  fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  const bool lockable = ::access((dir / "locked").c_str(), W_OK) != 0;  // not so for root
+#endif
+  for (const auto& c : cases) {
+#ifndef _WIN32
+    if (!lockable && c.args.back() == (dir / "locked").string()) continue;
+#endif
+    const Result result = RunQfhost(c.args);
+    EXPECT_EQ(result.status, c.status) << c.says;
+    EXPECT_TRUE(IsOneErrorLine(result.err)) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+  }
+}
+
+// A batch writes no file twice, however the file is named: inverting transparency twice
+// would give back the input and report success. Each case names one file twice; the second
+// name is refused and counted as failed, and the file holds the first run's result.
+TEST(Commands, ABatchNeverWritesOneFileTwiceUnderAnotherName) {
+  const fs::path dir = Scratch("twice");
+  const Image inverted = ReadPng(QFHOST_TEST_DATA "/golden/09-invert-transparency.png");
+  // Whether this program sees names that differ only in case as one file, as Windows (and
+  // Wine) does and a Linux file system does not.
+  std::ofstream(dir / "probe") << "";
+  const bool foldsCase = fs::exists(dir / "PROBE");
+  fs::remove(dir / "probe");
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> inputs;  // relative to the case's folder
+    const char* link;  // made first, when given: a symbolic link LINK -> TARGET, to a copy of
+    const char* target;  // the sample
+    std::vector<std::string> batch;  // --in-place, or --output-dir and its folder
+    const char* result;              // the file that must hold the first input's result
+    int refused;
+  };
+  const Case cases[] = {
+      {"in place, named twice", {"p.png", "sub/../p.png"}, nullptr, nullptr, {"--in-place"},
+       "p.png", 1},
+      {"in place, with a link", {"p.png", "link.png"}, "link.png", "p.png", {"--in-place"},
+       "p.png", 1},
+      {"into a folder, names in two cases", {"d1/Pic.png", "d2/pic.png"}, nullptr, nullptr,
+       {"--output-dir", "out"}, "out/Pic.png", foldsCase ? 1 : 0},
+      {"into a folder, over a link", {"d1/a.png", "d1/b.png"}, "out/b.png", "a.png",
+       {"--output-dir", "out"}, "out/a.png", 1},
+  };
+  for (const Case& c : cases) {
+    const fs::path here = dir / std::to_string(&c - cases);
+    for (const char* folder : {"sub", "d1", "d2", "out"}) fs::create_directories(here / folder);
+    if (c.link != nullptr) {
+#ifdef _WIN32
+      continue;  // symbolic links need privileges on Windows
+#else
+      fs::copy_file(kSample, (here / c.link).parent_path() / c.target);
+      fs::create_symlink(c.target, here / c.link);
+#endif
+    }
+    std::vector<std::string> args{"apply", kModule, "Invert Transparency"};
+    for (const std::string& input : c.inputs) {
+      if (!fs::exists(here / input)) fs::copy_file(kSample, here / input);
+      args.push_back((here / input).string());
+    }
+    for (const std::string& arg : c.batch) args.push_back(arg == "out" ? (here / arg).string() : arg);
+    const Result result = RunQfhost(args);
+    const int total = static_cast<int>(c.inputs.size());
+    EXPECT_EQ(result.status, c.refused > 0 ? 1 : 0) << c.what << ": " << result.err;
+    EXPECT_EQ(Lines(result.err).back(), "qfhost: " + std::to_string(total - c.refused) + " of " +
+                                            std::to_string(total) + " files written, " +
+                                            std::to_string(c.refused) + " failed")
+        << c.what;
+    EXPECT_TRUE(ReadPng((here / c.result).string()).pixels == inverted.pixels) << c.what;
+  }
 }
 
 }  // namespace
