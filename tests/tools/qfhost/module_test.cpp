@@ -136,6 +136,49 @@ TEST(FindFilter, AnUnknownNameGetsTheNearestNames) {
   EXPECT_EQ(message("Sharpen").find("did you mean"), std::string::npos);
 }
 
+// What a user types for the shipped module's names: the correct spelling of its misspelt
+// label, a Japanese name with a Japanese keyboard's parentheses. A word of a name is answered
+// with the names that hold it, and a number that is no index with the indexes, not names.
+TEST(FindFilter, TheShippedNamesAsUsersTypeThem) {
+  const std::vector<FilterEntry> shipped{
+      {0, "Transparency|透明度", "Transparentize|透明化"},
+      {1, "Transparency|透明度", "Transparentize(Fill with FGC)|透明化(描画色で塗りつぶす)"},
+      {7, "Transparency|透明度", "Transpparentize FGC Pixels|描画色を透明化"},
+      {9, "Transparency|透明度", "Invert Transparency|透明度反転"}};
+  const struct {
+    const char* query;
+    std::int32_t index;   // found, or -1
+    const char* suggests;  // when not found: a name offered, or nullptr for none
+  } cases[] = {
+      {"Transpparentize FGC Pixels", 7, nullptr},
+      {"Transparentize FGC Pixels", 7, nullptr},
+      {"transparentize fgc pixels", 7, nullptr},
+      {"透明化（描画色で塗りつぶす）", 1, nullptr},
+      {"透明化 （描画色で塗りつぶす）", 1, nullptr},
+      {"Invert", -1, "'Invert Transparency'"},
+      {"反転", -1, "'透明度反転'"},
+      {"-1", -1, nullptr},
+      {"9.0", -1, nullptr},
+      {"+2", -1, nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string said;
+    try {
+      EXPECT_EQ(FindFilter(shipped, c.query), c.index) << c.query;
+      continue;
+    } catch (const RunError& error) {
+      said = error.what();
+    }
+    EXPECT_EQ(c.index, -1) << c.query << ": " << said;
+    if (c.suggests != nullptr) {
+      EXPECT_NE(said.find("did you mean " + std::string(c.suggests) + "?"), std::string::npos) << said;
+    } else {
+      EXPECT_EQ(said.find("did you mean"), std::string::npos) << said;
+      EXPECT_NE(said.find("0 to 3"), std::string::npos) << said;
+    }
+  }
+}
+
 TEST(FindFilter, RefusesAnythingElseNamingIt) {
   const auto filters = SomeFilters();
   for (const char* query : {"6", "99999999999999999999", "", "-1", "blur", "Opac", "Opacify ",
