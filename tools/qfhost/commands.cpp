@@ -212,7 +212,8 @@ int Run(const std::vector<std::string>& args, const Console& console) {
     } else if (options.help) {
       console.out << HelpText(options.command);
     } else {
-      ProgressBar progress(console.err, console.errIsTerminal && !options.quiet);
+      ProgressBar progress(console.err, console.errIsTerminal && !options.quiet,
+                           console.errColumns);
       switch (options.command) {
         case Command::kList: List(options, console); break;
         case Command::kApply:

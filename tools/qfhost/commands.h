@@ -13,6 +13,7 @@ struct Console {
   std::ostream& err;   // errors, and the progress bar
   bool errIsTerminal;  // the progress bar is drawn only then (and not with --quiet)
   bool outIsTerminal = false;  // PNG data ("-" as the output) is never written to one
+  int errColumns = 0;          // the terminal's width, for the progress bar (0: unknown)
 };
 
 // Runs the command line `args` (without the program name) and returns the exit status. Every

@@ -23,6 +23,10 @@ void PrepareConsole();
 
 bool IsTerminal(std::FILE* stream);
 
+// The width in columns of the terminal `stream` writes to, or 0 when it is none or will not
+// say.
+int TerminalColumns(std::FILE* stream);
+
 // The whole file. Throws RunError "cannot read 'PATH': REASON" when it is missing, a folder,
 // unreadable or larger than `limit` bytes (checked before it is read).
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit);

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,6 +128,11 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 void PrepareConsole() {}
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+int TerminalColumns(std::FILE* stream) {
+  struct winsize size {};
+  return ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit) {
   const auto fail = [&](const std::string& reason) {

@@ -220,6 +220,13 @@ bool IsTerminal(std::FILE* stream) {
   return IsConsole(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
 }
 
+int TerminalColumns(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (!IsConsole(handle) || !GetConsoleScreenBufferInfo(handle, &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit) {
   const auto fail = [&](const std::string& reason) {
     return RunError("cannot read " + Quoted(path) + ": " + reason);
