@@ -78,6 +78,16 @@ LoadedFilter LoadFilter(const Options& options) {
   return {std::move(module), index, std::string(EnglishPart(filters[std::size_t(index)].name))};
 }
 
+// What an interrupt while `output` is being made says: that file is left as it was. A
+// batch's line says too how many files were done.
+void ReportInterruptWhileMaking(const std::string& output, const ProgressBar& progress,
+                                const std::string& done = "") {
+  const std::string left = output == "-" ? "nothing more written to standard output"
+                                         : "'" + output + "' left untouched";
+  SetInterruptReport(progress.RubOut() + "qfhost: interrupted" + (done.empty() ? "" : ": " + done) +
+                     "; " + left + "\n");
+}
+
 // One input to one output. Everything that can be checked from the output's path and the
 // input's header is checked before a pixel is decoded. Pixels outside the rectangle keep the
 // input's values: the destination starts as a copy. The bar covers decoding, filtering and
@@ -107,6 +117,7 @@ void Apply(const Options& options, const Console& console, ProgressBar& progress
   CheckOutput(options.output, console);
   const LoadedFilter filter = LoadFilter(options);
   progress.Begin(filter.name, 1, 1);
+  ReportInterruptWhileMaking(options.output, progress);
   ApplyOne(filter, options, options.input, options.output, console, progress);
 }
 
@@ -146,6 +157,9 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
         }
       }
       progress.Begin(FileName(input) + ": " + filter.name, i + 1, total);
+      ReportInterruptWhileMaking(output, progress,
+                                 std::to_string(i - failed) + " of " + std::to_string(total) +
+                                     " files written, " + std::to_string(failed) + " failed");
       ApplyOne(filter, options, input, output, console, progress);
       if (IdentityOf(output, &identity)) writtenFiles.emplace(identity, output);
     } catch (const RunError& error) {
@@ -158,6 +172,7 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
       ++failed;
     }
   }
+  SetInterruptReport("");
   console.err << "qfhost: " << total - failed << " of " << total << " file"
               << (total == 1 ? "" : "s") << " written, " << failed << " failed" << std::endl;
   return failed == 0 ? kExitSuccess : kExitFailure;
@@ -165,6 +180,7 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
 
 void MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {
   CheckOutput(options.output, console);
+  ReportInterruptWhileMaking(options.output, progress);
   PngHeader header;
   const std::vector<std::uint8_t> bytes = ReadInput(options.input, &header);
   const FilterModule module(options.module, {options.drawing, options.background});
@@ -204,6 +220,10 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
 }  // namespace
 
 int Run(const std::vector<std::string>& args, const Console& console) {
+  // Once the run is over, however it ends, an interrupt has nothing left to report.
+  struct ReportCleared {
+    ~ReportCleared() { SetInterruptReport(""); }
+  } cleared;
   try {
     const Options options = ParseArguments(args);
     int status = kExitSuccess;

@@ -18,7 +18,9 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Makes std::cout and std::cerr carry UTF-8 text. On Windows files and pipes then get the
 // bytes unchanged (binary mode), a console gets the text through its UTF-16 interface, and the
-// system shows no dialog when a module fails to load. Call before anything is written.
+// system shows no dialog when a module fails to load. On POSIX a write to a pipe whose reader
+// has gone fails (EPIPE) instead of ending the process with SIGPIPE, so that it is reported
+// and ends with status 1 like any failed write. Call before anything is written.
 void PrepareConsole();
 
 bool IsTerminal(std::FILE* stream);
@@ -50,10 +52,14 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
                     void (*beforeRename)() = nullptr);
 
 // Makes an interrupt (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break and closing the
-// console) remove the temporary file WriteWholeFile is writing before the process ends as
-// the signal ends it (exit status 128 + signal number in a shell: 130, 143). A signal that
-// was ignored when qfhost started stays ignored.
+// console) remove the temporary file WriteWholeFile is writing and write the interrupt report
+// to stderr before the process ends as the signal ends it (exit status 128 + signal number in
+// a shell: 130, 143). A signal that was ignored when qfhost started stays ignored.
 void InstallInterruptCleanup();
+
+// The text an interrupt writes to stderr, as the work goes on (what is done, which file is
+// left as it was); "" for none. Kept whole for the handler, which may run at any moment.
+void SetInterruptReport(const std::string& text);
 
 // Checks, once before a batch, that `folder` exists, is a folder and takes new files. Throws
 // RunError naming the folder otherwise; a missing one is answered with how to make it.

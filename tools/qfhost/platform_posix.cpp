@@ -40,8 +40,20 @@ constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 std::atomic<const char*> g_temporary{nullptr};
 static_assert(std::atomic<const char*>::is_always_lock_free);
 
+// The interrupt report: two buffers, the one published and the one the next report is
+// written into, so that the handler never reads text being changed.
+std::string g_reports[2];
+std::atomic<const char*> g_report{nullptr};
+
 extern "C" void RemoveTemporaryAndEnd(int signal) {
   if (const char* path = g_temporary.load()) ::unlink(path);
+  if (const char* report = g_report.load()) {
+    for (std::size_t done = 0, size = std::strlen(report); done < size;) {
+      const ssize_t wrote = ::write(STDERR_FILENO, report + done, size - done);
+      if (wrote <= 0) break;
+      done += static_cast<std::size_t>(wrote);
+    }
+  }
   // Ended by the signal itself, so that the shell sees an interrupted program (130, 143).
   ::signal(signal, SIG_DFL);
   ::raise(signal);
@@ -125,7 +137,7 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-void PrepareConsole() {}
+void PrepareConsole() { ::signal(SIGPIPE, SIG_IGN); }
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
@@ -259,6 +271,12 @@ std::string FileName(const std::string& path) { return path.substr(path.find_las
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+void SetInterruptReport(const std::string& text) {
+  std::string& next = g_report.load() == g_reports[0].c_str() ? g_reports[1] : g_reports[0];
+  next = text;
+  g_report.store(next.empty() ? nullptr : next.c_str());
 }
 
 bool IdentityOf(const std::string& path, FileIdentity* identity) {

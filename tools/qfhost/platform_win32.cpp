@@ -125,8 +125,23 @@ std::atomic<const wchar_t*> g_temporary{nullptr};
 // Ctrl+C, Ctrl+Break or the console closing: the temporary file goes (it is open with
 // FILE_SHARE_DELETE, so it is removed once the process's handle closes), and the process ends
 // with the status a POSIX shell gives a program ended by SIGINT (130) or SIGTERM (143).
+// The interrupt report: two buffers, the one published and the one the next report is
+// written into, so that the handler never reads text being changed.
+std::string g_reports[2];
+std::atomic<const char*> g_report{nullptr};
+
 BOOL WINAPI RemoveTemporaryAndEnd(DWORD event) {
   if (const wchar_t* path = g_temporary.exchange(nullptr)) DeleteFileW(path);
+  if (const char* report = g_report.load()) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD wrote = 0;
+    if (IsConsole(err)) {
+      const std::wstring wide = hostkit::WideFromUtf8(report);
+      WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &wrote, nullptr);
+    } else {
+      WriteFile(err, report, static_cast<DWORD>(std::strlen(report)), &wrote, nullptr);
+    }
+  }
   ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
 }
 
@@ -334,6 +349,12 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 }
 
 void InstallInterruptCleanup() { SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE); }
+
+void SetInterruptReport(const std::string& text) {
+  std::string& next = g_report.load() == g_reports[0].c_str() ? g_reports[1] : g_reports[0];
+  next = text;
+  g_report.store(next.empty() ? nullptr : next.c_str());
+}
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 

@@ -60,7 +60,7 @@ TEST(OutputFile, AFolderOrAMissingFolderIsRefusedBeforeAnyWork) {
 }
 
 // A death test: the child writes and is interrupted just before its file would be renamed
-// into place; the parent finds the old output and nothing else.
+// into place; the parent finds the old output and nothing else, and the report on stderr.
 TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const fs::path dir = Scratch("interrupt");
@@ -76,9 +76,10 @@ TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
     EXPECT_EXIT(
         {
           InstallInterruptCleanup();
+          SetInterruptReport("qfhost: interrupted: 2 of 5 files written; 'out.png' left untouched\n");
           WriteWholeFile(out, kNew, [] { std::raise(raised); });
         },
-        testing::KilledBySignal(signal), "");
+        testing::KilledBySignal(signal), "^qfhost: interrupted: 2 of 5 files written; 'out.png' left untouched\n$");
     EXPECT_EQ(Contents(dir / "out.png"), "old");
     EXPECT_EQ(EntryCount(dir), 1u);
   }
