@@ -77,10 +77,29 @@ class InterruptsHeld {
   sigset_t before_;
 };
 
+// The temporary file's path for `target`: "TARGET.tmp-XXXXXX" in the target's folder, with the
+// target's name cut (never inside a UTF-8 sequence) where the whole would exceed the longest
+// name that folder takes, so that wherever the target's name fits, so does this one.
+std::string TemporaryPath(const std::string& target) {
+  constexpr char kSuffix[] = ".tmp-XXXXXX";
+  const std::size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t room = (longest > 0 ? std::size_t(longest) : 255) - (sizeof kSuffix - 1);
+  if (name.size() > room) {
+    // A continuation byte just after the cut: back to the start of its sequence.
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return (slash == std::string::npos ? "" : folder) + name + kSuffix;
+}
+
 // A new file beside `target` ("TARGET.tmp-XXXXXX"), removed unless renamed over the target.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const std::string& target) : path_(target + ".tmp-XXXXXX") {
+  explicit TemporaryFile(const std::string& target) : path_(TemporaryPath(target)) {
     const InterruptsHeld held;
     fd_ = ::mkstemp(path_.data());
     if (fd_ >= 0) g_temporary.store(path_.c_str());

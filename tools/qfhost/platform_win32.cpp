@@ -145,6 +145,24 @@ BOOL WINAPI RemoveTemporaryAndEnd(DWORD event) {
   ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
 }
 
+// "TARGET.tmp-SUFFIX" in the target's folder, with the target's name cut (never inside a
+// surrogate pair) where the whole would exceed 255, so that wherever the target's name fits,
+// so does this one. Windows allows 255 UTF-16 units a name; under Wine the Unix file system
+// beneath allows 255 bytes of UTF-8, which is never fewer, so the name is measured in those.
+std::wstring TemporaryPath(const std::wstring& target, const std::wstring& suffix) {
+  constexpr std::size_t kLongestName = 255;
+  const std::size_t slash = target.find_last_of(L"\\:");
+  const std::size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+  std::wstring path = target;
+  while (path.size() > start &&
+         hostkit::Utf8FromWide(std::wstring_view(path).substr(start)).size() + suffix.size() >
+             kLongestName) {
+    path.pop_back();
+    if (path.size() > start && path.back() >= 0xD800 && path.back() <= 0xDBFF) path.pop_back();
+  }
+  return path + suffix;
+}
+
 // A new file beside `target`, removed unless renamed over the target. CREATE_NEW refuses a
 // name another file has, and the next is tried.
 class TemporaryFile {
@@ -152,8 +170,8 @@ class TemporaryFile {
   explicit TemporaryFile(const std::wstring& target) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100 && handle_ == INVALID_HANDLE_VALUE; ++attempt) {
-      path_ = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(counter++);
+      path_ = TemporaryPath(target, L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                        std::to_wstring(counter++));
       g_temporary.store(path_.c_str());
       handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
