@@ -36,10 +36,28 @@ RunError StandardOutputFailed() {
                   (error != 0 ? std::strerror(error) : "the write failed"));
 }
 
+// True when `path` ends in the extension of an image format other than PNG, in any case.
+bool NamesAnotherFormat(const std::string& path) {
+  const std::string name = FileName(path);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return false;
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  for (const char* other : {"jpg", "jpeg", "gif", "bmp", "tif", "tiff", "webp"}) {
+    if (extension == other) return true;
+  }
+  return false;
+}
+
 // Before any input is read: the output can be written. "-" is standard output, which must
-// not be a terminal, since PNG data would only garble it.
+// not be a terminal, since PNG data would only garble it. A file named for another image
+// format would hold PNG data that programs going by the name misread.
 void CheckOutput(const std::string& output, const Console& console) {
   if (output != "-") {
+    if (NamesAnotherFormat(output)) {
+      throw RunError("cannot write '" + output + "': qfhost writes PNG, and its name says " +
+                     "another format; name it .png");
+    }
     CheckOutputPath(output);
   } else if (console.outIsTerminal) {
     throw RunError("standard output is a terminal, where PNG data does not belong; "
@@ -57,9 +75,30 @@ void WriteOutput(const std::string& output, const std::vector<std::uint8_t>& byt
   if (!console.out) throw StandardOutputFailed();
 }
 
-std::vector<std::uint8_t> ReadInput(const std::string& input, PngHeader* header) {
-  std::vector<std::uint8_t> bytes = ReadWholeFile(input, kMaxFileBytes);
-  *header = ReadPngHeader(bytes, input);
+// How messages name an input.
+std::string InputName(const std::string& input) { return input == "-" ? "standard input" : input; }
+
+// The input's bytes and its checked header. "-" is standard input, which must not be a
+// terminal: there is no typing a PNG file.
+std::vector<std::uint8_t> ReadInput(const std::string& input, const Console& console,
+                                    PngHeader* header) {
+  std::vector<std::uint8_t> bytes;
+  if (input != "-") {
+    bytes = ReadWholeFile(input, kMaxFileBytes);
+  } else if (console.in == nullptr || console.inIsTerminal) {
+    throw RunError("standard input is a terminal, not a PNG file; pipe one in or name a file");
+  } else {
+    char chunk[65536];
+    while (console.in->read(chunk, sizeof chunk) || console.in->gcount() > 0) {
+      if (static_cast<std::int64_t>(bytes.size()) + console.in->gcount() > kMaxFileBytes) {
+        throw RunError("cannot read standard input: larger than the " +
+                       std::to_string(kMaxFileBytes) + " bytes qfhost reads");
+      }
+      bytes.insert(bytes.end(), chunk, chunk + console.in->gcount());
+    }
+    if (console.in->bad()) throw RunError("cannot read standard input");
+  }
+  *header = ReadPngHeader(bytes, InputName(input));
   return bytes;
 }
 
@@ -96,12 +135,12 @@ void ApplyOne(const LoadedFilter& filter, const Options& options, const std::str
               const std::string& output, const Console& console, ProgressBar& progress) {
   CheckOutput(output, console);
   PngHeader header;
-  const std::vector<std::uint8_t> bytes = ReadInput(input, &header);
+  const std::vector<std::uint8_t> bytes = ReadInput(input, console, &header);
   const FilterRect rect = RectInsideImage(options.rect, header.width, header.height);
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
 
   progress.Phase(0, 40);
-  DecodedPng source = DecodePngFile(bytes, input, rows);
+  DecodedPng source = DecodePngFile(bytes, InputName(input), rows);
   Image destination = source.image;
   progress.Phase(40, 60);
   filter.module->Execute(filter.index, source.image, destination, rect, &ProgressBar::Report,
@@ -142,6 +181,10 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
         options.inPlace ? input : JoinPath(options.outputDir, FileName(input));
     try {
       if (FileName(input).empty()) throw RunError("cannot read '" + input + "': it names a folder");
+      if (input == "-") {
+        throw RunError("'-' (standard input) has no file name to write under; in a batch, "
+                       "name the files");
+      }
       if (!options.inPlace && SameFile(input, output)) {
         throw RunError("'" + output + "' is the input itself; --in-place replaces inputs");
       }
@@ -182,7 +225,7 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   CheckOutput(options.output, console);
   ReportInterruptWhileMaking(options.output, progress);
   PngHeader header;
-  const std::vector<std::uint8_t> bytes = ReadInput(options.input, &header);
+  const std::vector<std::uint8_t> bytes = ReadInput(options.input, console, &header);
   const FilterModule module(options.module, {options.drawing, options.background});
   const std::vector<FilterEntry> filters = module.Filters();
   if (filters.empty()) throw RunError("module '" + options.module + "' offers no filters");
@@ -199,7 +242,7 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
       PlanGallery(cells, header.width, header.height, options.scale, labelWidth);
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
   progress.Begin("reading " + FileName(options.input), 1, 1);
-  Image source = DecodePngFile(bytes, options.input, rows).image;
+  Image source = DecodePngFile(bytes, InputName(options.input), rows).image;
   Gallery gallery(layout);
   gallery.Place(0, source, labels[0]);
   const FilterRect whole{0, 0, source.width, source.height};

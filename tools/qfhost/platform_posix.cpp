@@ -215,7 +215,8 @@ std::string CheckOutputPath(const std::string& path) {
     }
     if (info.st_nlink > 1) {
       throw fail("it has " + std::to_string(info.st_nlink) +
-                 " hard links, which replacing it would part");
+                 " hard links, which replacing it would part; write to a new file and copy that "
+                 "over this one (cp NEW " + Quoted(path) + "), which changes it under every name");
     }
   } else if (errno != ENOENT) {
     throw fail(std::strerror(errno));

@@ -233,7 +233,9 @@ std::vector<std::string> CommandLineArguments(int, char**) {
 }
 
 void PrepareConsole() {
-  // Files and pipes get the UTF-8 bytes as they are, with no "\r" added before "\n".
+  // Files and pipes get the UTF-8 bytes as they are, with no "\r" added before "\n", and a
+  // PNG file on standard input arrives as it is.
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   // A console gets them as text. The buffers live until the process ends, after the final
@@ -308,7 +310,8 @@ std::string CheckOutputPath(const std::string& path) {
     if (existing.valid() && GetFileInformationByHandle(existing.get(), &info) &&
         info.nNumberOfLinks > 1) {
       throw fail("it has " + std::to_string(info.nNumberOfLinks) +
-                 " hard links, which replacing it would part");
+                 " hard links, which replacing it would part; write to a new file and copy that "
+                 "over this one, which changes it under every name");
     }
   }
   const std::size_t slash = target.find_last_of(L"\\:");

@@ -309,6 +309,44 @@ TEST(Commands, ABatchGoesOnPastAFailedFileAndClosesWithTheCounts) {
   EXPECT_EQ(RunQfhost({"apply", kModule, "0", a, "--in-place", "--output-dir", "x"}).status, 2);
 }
 
+// "-" as the input is standard input, except where it is a terminal or where a batch needs a
+// file name; an output named for another image format is refused before any work.
+TEST(Commands, StandardInputAndOtherFormatsNames) {
+  const fs::path dir = Scratch("stdin");
+  std::ifstream file(kSample, std::ios::binary);
+  const std::string png(std::istreambuf_iterator<char>(file), {});
+  const std::string out = (dir / "out.png").string();
+  const struct {
+    std::vector<std::string> args;
+    bool inIsTerminal;
+    int status;
+    const char* written;  // the file the run must leave, or nullptr for none
+  } cases[] = {
+      {{"apply", kModule, "8", "-", out}, false, 0, "out.png"},
+      {{"gallery", kModule, "-", (dir / "gallery.png").string()}, false, 0, "gallery.png"},
+      {{"apply", kModule, "8", "-", out}, true, 1, nullptr},
+      {{"apply", kModule, "8", "-", "--output-dir", Scratch("stdin-batch").string()}, false, 1,
+       nullptr},
+      {{"apply", kModule, "8", kSample, (dir / "out.JPG").string()}, false, 1, nullptr},
+      {{"apply", kModule, "8", kSample, (dir / "out.webp").string()}, false, 1, nullptr},
+  };
+  for (const auto& c : cases) {
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
+    std::istringstream in(png);
+    std::ostringstream stdOut, err;
+    const int status = qfhost::Run(c.args, Console{stdOut, err, false, false, 0, &in, c.inIsTerminal});
+    EXPECT_EQ(status, c.status) << c.args[3] << ": " << err.str();
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, c.written ? std::vector<std::string>{c.written} : std::vector<std::string>{})
+        << c.args[3];
+    if (c.written != nullptr && c.args[0] == "apply") {
+      EXPECT_TRUE(ReadPng(out).pixels == ReadPng(QFHOST_TEST_DATA "/golden/08-opacify.png").pixels);
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(QFHOST_SCRATCH_DIR "/stdin-batch"));
+}
+
 // A batch's output folder is checked once, before any file is read: one line, which says what
 // to do, and no line of counts. A command line that looks like a batch without --output-dir or
 // --in-place says how to make it one.
