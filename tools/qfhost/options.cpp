@@ -368,8 +368,8 @@ std::string HelpText(Command command) {
       {kForAll,
        "\n"
        "Exit status: 0 success, 1 the run (or any file of a batch) failed, or a write to\n"
-       "standard output failed (a closed pipe too), 2 the command line is wrong, 130 or 143\n"
-       "interrupted (a line then says which output was left untouched).\n"},
+       "standard output failed (a closed pipe too), 2 the command line is wrong, 130, 143\n"
+       "or 129 interrupted (a line then says which output was left untouched).\n"},
   };
   const auto optionsText = [](unsigned commands) {
     std::string text = "\nOptions:\n";
