@@ -30,7 +30,8 @@ bool IsAsciiDigits(std::string_view text) {
 // "Transparentize(Fill with FGC)" and "透明化（描画色で塗りつぶす）" is "透明化(描画色で塗りつぶす)".
 std::string NameKey(std::string_view written) {
   std::string name(written);
-  for (const auto& [wide, narrow] : {std::pair{"\xEF\xBC\x88", "("}, std::pair{"\xEF\xBC\x89", ")"}}) {
+  for (const auto& [wide, narrow] :
+       {std::pair{"\xEF\xBC\x88", "("}, std::pair{"\xEF\xBC\x89", ")"}}) {
     for (std::size_t at; (at = name.find(wide)) != std::string::npos;) name.replace(at, 3, narrow);
   }
   std::string key;
@@ -178,8 +179,9 @@ std::string_view JapanesePart(std::string_view label) {
 std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query) {
   if (query.empty()) throw RunError("unknown filter '' ('qfhost list MODULE' shows every filter)");
   const auto count = static_cast<std::int64_t>(filters.size());
-  const std::string offered =
-      count == 0 ? std::string("none") : std::to_string(count) + ", 0 to " + std::to_string(count - 1);
+  const std::string offered = count == 0 ? std::string("none")
+                                          : std::to_string(count) + ", 0 to " +
+                                                std::to_string(count - 1);
   if (IsAsciiDigits(query)) {
     const std::int64_t index = query.size() <= 9 ? std::stoll(std::string(query)) : count;
     if (index < count) return static_cast<std::int32_t>(index);
@@ -232,7 +234,9 @@ std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_vie
   for (const FilterEntry& filter : filters) {
     for (const std::string_view name : {EnglishPart(filter.name), JapanesePart(filter.name)}) {
       const std::string nameKey = NameKey(name);
-      const auto inName = [&](const std::string& word) { return nameKey.find(word) != std::string::npos; };
+      const auto inName = [&](const std::string& word) {
+        return nameKey.find(word) != std::string::npos;
+      };
       if (!name.empty() && !words.empty() && std::all_of(words.begin(), words.end(), inName)) {
         holding.push_back("'" + std::string(name) + "'");
       }

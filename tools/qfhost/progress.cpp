@@ -17,11 +17,15 @@ std::size_t SequenceLength(unsigned char lead) {
 }
 
 std::uint32_t CodePoint(std::string_view text, std::size_t at, std::size_t length) {
-  const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i])); };
+  const auto byte = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i]));
+  };
   switch (length) {
     case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
     case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-    case 4: return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+    case 4:
+      return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 |
+             (byte(3) & 0x3F);
     default: return byte(0);
   }
 }
@@ -45,7 +49,8 @@ struct Character {
 std::vector<Character> Characters(std::string_view text) {
   std::vector<Character> characters;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = std::min(SequenceLength(static_cast<unsigned char>(text[at])), text.size() - at);
+    const std::size_t length =
+        std::min(SequenceLength(static_cast<unsigned char>(text[at])), text.size() - at);
     characters.push_back({text.substr(at, length), CharacterColumns(CodePoint(text, at, length))});
     at += length;
   }

@@ -19,10 +19,6 @@
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace veilmere::qfhost {
 namespace {
 
@@ -328,7 +324,6 @@ TEST(Commands, StandardInputAndOtherFormatsNames) {
       {{"apply", kModule, "8", "-", "--output-dir", Scratch("stdin-batch").string()}, false, 1,
        nullptr},
       {{"apply", kModule, "8", kSample, (dir / "out.JPG").string()}, false, 1, nullptr},
-      {{"apply", kModule, "8", kSample, (dir / "out.webp").string()}, false, 1, nullptr},
   };
   for (const auto& c : cases) {
     for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
@@ -353,7 +348,6 @@ TEST(Commands, StandardInputAndOtherFormatsNames) {
 TEST(Commands, BatchFolderAndBatchShapeMistakesSayWhatToDo) {
   const fs::path dir = Scratch("batch-mistakes");
   std::ofstream(dir / "file") << "";
-  fs::create_directories(dir / "locked");
   const std::string a = (dir / "a.png").string(), b = (dir / "b.png").string();
   fs::copy_file(kSample, a);
   fs::copy_file(kSample, b);
@@ -366,19 +360,8 @@ TEST(Commands, BatchFolderAndBatchShapeMistakesSayWhatToDo) {
       {{"apply", kModule, "9", a, b, "--output-dir", ""}, 2, "'--output-dir' needs a folder"},
       {{"apply", kModule, "9", a, b, "--output-dir", (dir / "none").string()}, 1, "mkdir"},
       {{"apply", kModule, "9", a, b, "--output-dir", (dir / "file").string()}, 1, "not a folder"},
-#ifndef _WIN32
-      {{"apply", kModule, "9", a, b, "--output-dir", (dir / "locked").string()}, 1,
-       "cannot create files in output folder"},
-#endif
   };
-#ifndef _WIN32
-  fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  const bool lockable = ::access((dir / "locked").c_str(), W_OK) != 0;  // not so for root
-#endif
   for (const auto& c : cases) {
-#ifndef _WIN32
-    if (!lockable && c.args.back() == (dir / "locked").string()) continue;
-#endif
     const Result result = RunQfhost(c.args);
     EXPECT_EQ(result.status, c.status) << c.says;
     EXPECT_TRUE(IsOneErrorLine(result.err)) << result.err;
