@@ -98,9 +98,12 @@ void ProgressBar::Begin(std::string label, int step, int steps) {
 }
 
 int ProgressBar::BarColumns() const {
-  // " [" BAR "] " and "100%" beside the label; a narrow terminal gets a shorter bar, then none.
-  const int bar = std::min(kWideBar, (width_ - 8) / 2);
-  return bar >= kNarrowestBar ? bar + 8 : 5;
+  // " [" BAR "] " and "100%" beside the label. The label (a file's name) says more than the
+  // bar, so it keeps up to kLabelRoom columns and the bar shrinks first; on a terminal too
+  // narrow for a bar of kNarrowestBar beside a label of half that, the percentage stays alone.
+  constexpr int kLabelRoom = 40;
+  const int bar = std::clamp(width_ - 8 - kLabelRoom, kNarrowestBar, kWideBar);
+  return width_ - (bar + 8) >= kLabelRoom / 2 ? bar + 8 : 5;
 }
 
 void ProgressBar::Phase(int from, int to) {

@@ -100,7 +100,7 @@ TEST(ProgressBar, FitsTheTerminalAndCutsLongNamesInTheMiddle) {
     const std::string line = out.str().substr(1);  // after its '\r'
     const int width = columns > 0 ? columns : 80;
     EXPECT_LE(TextColumns(line), width - 1) << line;
-    const bool barShown = width >= 29;  // room for a bar of 10
+    const bool barShown = width >= 39;  // room for a bar of 10 and a label of 20
     EXPECT_EQ(line.find("] 100%") != std::string::npos, barShown) << line;
     const std::string shown = line.substr(9, line.find(barShown ? " [" : " 100%") - 9);
     const std::size_t cut = shown.find("...");
