@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <map>
 #include <set>
 
 #include "tools/qfhost/errors.h"
@@ -35,10 +36,28 @@ RunError StandardOutputFailed() {
                   (error != 0 ? std::strerror(error) : "the write failed"));
 }
 
+// True when `path` ends in the extension of an image format other than PNG, in any case.
+bool NamesAnotherFormat(const std::string& path) {
+  const std::string name = FileName(path);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return false;
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  for (const char* other : {"jpg", "jpeg", "gif", "bmp", "tif", "tiff", "webp"}) {
+    if (extension == other) return true;
+  }
+  return false;
+}
+
 // Before any input is read: the output can be written. "-" is standard output, which must
-// not be a terminal, since PNG data would only garble it.
+// not be a terminal, since PNG data would only garble it. A file named for another image
+// format would hold PNG data that programs going by the name misread.
 void CheckOutput(const std::string& output, const Console& console) {
   if (output != "-") {
+    if (NamesAnotherFormat(output)) {
+      throw RunError("cannot write '" + output + "': qfhost writes PNG, and its name says " +
+                     "another format; name it .png");
+    }
     CheckOutputPath(output);
   } else if (console.outIsTerminal) {
     throw RunError("standard output is a terminal, where PNG data does not belong; "
@@ -56,9 +75,30 @@ void WriteOutput(const std::string& output, const std::vector<std::uint8_t>& byt
   if (!console.out) throw StandardOutputFailed();
 }
 
-std::vector<std::uint8_t> ReadInput(const std::string& input, PngHeader* header) {
-  std::vector<std::uint8_t> bytes = ReadWholeFile(input, kMaxFileBytes);
-  *header = ReadPngHeader(bytes, input);
+// How messages name an input.
+std::string InputName(const std::string& input) { return input == "-" ? "standard input" : input; }
+
+// The input's bytes and its checked header. "-" is standard input, which must not be a
+// terminal: there is no typing a PNG file.
+std::vector<std::uint8_t> ReadInput(const std::string& input, const Console& console,
+                                    PngHeader* header) {
+  std::vector<std::uint8_t> bytes;
+  if (input != "-") {
+    bytes = ReadWholeFile(input, kMaxFileBytes);
+  } else if (console.in == nullptr || console.inIsTerminal) {
+    throw RunError("standard input is a terminal, not a PNG file; pipe one in or name a file");
+  } else {
+    char chunk[65536];
+    while (console.in->read(chunk, sizeof chunk) || console.in->gcount() > 0) {
+      if (static_cast<std::int64_t>(bytes.size()) + console.in->gcount() > kMaxFileBytes) {
+        throw RunError("cannot read standard input: larger than the " +
+                       std::to_string(kMaxFileBytes) + " bytes qfhost reads");
+      }
+      bytes.insert(bytes.end(), chunk, chunk + console.in->gcount());
+    }
+    if (console.in->bad()) throw RunError("cannot read standard input");
+  }
+  *header = ReadPngHeader(bytes, InputName(input));
   return bytes;
 }
 
@@ -77,6 +117,16 @@ LoadedFilter LoadFilter(const Options& options) {
   return {std::move(module), index, std::string(EnglishPart(filters[std::size_t(index)].name))};
 }
 
+// What an interrupt while `output` is being made says: that file is left as it was. A
+// batch's line says too how many files were done.
+void ReportInterruptWhileMaking(const std::string& output, const ProgressBar& progress,
+                                const std::string& done = "") {
+  const std::string left = output == "-" ? "nothing more written to standard output"
+                                         : "'" + output + "' left untouched";
+  SetInterruptReport(progress.RubOut() + "qfhost: interrupted" + (done.empty() ? "" : ": " + done) +
+                     "; " + left + "\n");
+}
+
 // One input to one output. Everything that can be checked from the output's path and the
 // input's header is checked before a pixel is decoded. Pixels outside the rectangle keep the
 // input's values: the destination starts as a copy. The bar covers decoding, filtering and
@@ -85,12 +135,12 @@ void ApplyOne(const LoadedFilter& filter, const Options& options, const std::str
               const std::string& output, const Console& console, ProgressBar& progress) {
   CheckOutput(output, console);
   PngHeader header;
-  const std::vector<std::uint8_t> bytes = ReadInput(input, &header);
+  const std::vector<std::uint8_t> bytes = ReadInput(input, console, &header);
   const FilterRect rect = RectInsideImage(options.rect, header.width, header.height);
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
 
   progress.Phase(0, 40);
-  DecodedPng source = DecodePngFile(bytes, input, rows);
+  DecodedPng source = DecodePngFile(bytes, InputName(input), rows);
   Image destination = source.image;
   progress.Phase(40, 60);
   filter.module->Execute(filter.index, source.image, destination, rect, &ProgressBar::Report,
@@ -106,25 +156,35 @@ void Apply(const Options& options, const Console& console, ProgressBar& progress
   CheckOutput(options.output, console);
   const LoadedFilter filter = LoadFilter(options);
   progress.Begin(filter.name, 1, 1);
+  ReportInterruptWhileMaking(options.output, progress);
   ApplyOne(filter, options, options.input, options.output, console, progress);
 }
 
 // Each input in turn, into --output-dir under its own name or over itself. A file that fails
 // is reported and the rest go on.
 int ApplyBatch(const Options& options, const Console& console, ProgressBar& progress) {
-  if (!options.outputDir.empty() && !IsFolder(options.outputDir)) {
-    throw RunError("output folder '" + options.outputDir + "' does not exist");
-  }
+  // Once for the whole batch, rather than the same error for every file.
+  if (!options.inPlace) CheckOutputFolder(options.outputDir);
   const LoadedFilter filter = LoadFilter(options);
   const int total = static_cast<int>(options.inputs.size());
   int failed = 0;
+  // No file is written twice in one batch: the second write would undo or replace the first
+  // one's result. Output paths are compared as text first; then, since one file may have
+  // several names (a symbolic link, "a/../a/x.png", a name in another case where the file
+  // system ignores case), the file an output path names is compared with the files written
+  // so far by the identity the system gives it.
   std::set<std::string> written;
+  std::map<FileIdentity, std::string> writtenFiles;  // each written file, by its output path
   for (int i = 0; i < total; ++i) {
     const std::string& input = options.inputs[std::size_t(i)];
     const std::string output =
         options.inPlace ? input : JoinPath(options.outputDir, FileName(input));
     try {
       if (FileName(input).empty()) throw RunError("cannot read '" + input + "': it names a folder");
+      if (input == "-") {
+        throw RunError("'-' (standard input) has no file name to write under; in a batch, "
+                       "name the files");
+      }
       if (!options.inPlace && SameFile(input, output)) {
         throw RunError("'" + output + "' is the input itself; --in-place replaces inputs");
       }
@@ -132,8 +192,19 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
         throw RunError("'" + input + "' would write over '" + output +
                        "', already written from another input of that name");
       }
+      FileIdentity identity;
+      if (IdentityOf(output, &identity)) {
+        if (const auto earlier = writtenFiles.find(identity); earlier != writtenFiles.end()) {
+          throw RunError("'" + output + "' names the file already written as '" +
+                         earlier->second + "' in this batch; it is left as that run wrote it");
+        }
+      }
       progress.Begin(FileName(input) + ": " + filter.name, i + 1, total);
+      ReportInterruptWhileMaking(output, progress,
+                                 std::to_string(i - failed) + " of " + std::to_string(total) +
+                                     " files written, " + std::to_string(failed) + " failed");
       ApplyOne(filter, options, input, output, console, progress);
+      if (IdentityOf(output, &identity)) writtenFiles.emplace(identity, output);
     } catch (const RunError& error) {
       progress.End();
       console.err << "qfhost: " << error.what() << std::endl;
@@ -144,6 +215,7 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
       ++failed;
     }
   }
+  SetInterruptReport("");
   console.err << "qfhost: " << total - failed << " of " << total << " file"
               << (total == 1 ? "" : "s") << " written, " << failed << " failed" << std::endl;
   return failed == 0 ? kExitSuccess : kExitFailure;
@@ -151,8 +223,9 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
 
 void MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {
   CheckOutput(options.output, console);
+  ReportInterruptWhileMaking(options.output, progress);
   PngHeader header;
-  const std::vector<std::uint8_t> bytes = ReadInput(options.input, &header);
+  const std::vector<std::uint8_t> bytes = ReadInput(options.input, console, &header);
   const FilterModule module(options.module, {options.drawing, options.background});
   const std::vector<FilterEntry> filters = module.Filters();
   if (filters.empty()) throw RunError("module '" + options.module + "' offers no filters");
@@ -169,7 +242,7 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
       PlanGallery(cells, header.width, header.height, options.scale, labelWidth);
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
   progress.Begin("reading " + FileName(options.input), 1, 1);
-  Image source = DecodePngFile(bytes, options.input, rows).image;
+  Image source = DecodePngFile(bytes, InputName(options.input), rows).image;
   Gallery gallery(layout);
   gallery.Place(0, source, labels[0]);
   const FilterRect whole{0, 0, source.width, source.height};
@@ -190,6 +263,10 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
 }  // namespace
 
 int Run(const std::vector<std::string>& args, const Console& console) {
+  // Once the run is over, however it ends, an interrupt has nothing left to report.
+  struct ReportCleared {
+    ~ReportCleared() { SetInterruptReport(""); }
+  } cleared;
   try {
     const Options options = ParseArguments(args);
     int status = kExitSuccess;
@@ -198,7 +275,8 @@ int Run(const std::vector<std::string>& args, const Console& console) {
     } else if (options.help) {
       console.out << HelpText(options.command);
     } else {
-      ProgressBar progress(console.err, console.errIsTerminal && !options.quiet);
+      ProgressBar progress(console.err, console.errIsTerminal && !options.quiet,
+                           console.errColumns);
       switch (options.command) {
         case Command::kList: List(options, console); break;
         case Command::kApply:

@@ -2,6 +2,7 @@
 // qfhost's commands, run from a parsed-out argument list: everything but the process's own
 // set-up, so that tests can run a command in-process and read what it printed.
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ struct Console {
   std::ostream& err;   // errors, and the progress bar
   bool errIsTerminal;  // the progress bar is drawn only then (and not with --quiet)
   bool outIsTerminal = false;  // PNG data ("-" as the output) is never written to one
+  int errColumns = 0;          // the terminal's width, for the progress bar (0: unknown)
+  std::istream* in = nullptr;  // standard input, read as a PNG file when IN.png is "-"
+  bool inIsTerminal = false;   // PNG data is never read from one
 };
 
 // Runs the command line `args` (without the program name) and returns the exit status. Every

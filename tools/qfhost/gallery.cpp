@@ -59,7 +59,8 @@ GalleryLayout PlanGallery(std::int32_t cells, std::int32_t imageWidth, std::int3
   if (width * height > kMaxGalleryPixels) {
     throw RunError("the gallery would be " + std::to_string(width) + "x" + std::to_string(height) +
                    " pixels, more than the " + std::to_string(kMaxGalleryPixels) +
-                   " qfhost makes; use a smaller image or --scale");
+                   " qfhost makes; use a smaller image" +
+                   (scale > 1 ? " or a smaller --scale" : std::string()));
   }
   layout.cellWidth = static_cast<std::int32_t>(cellWidth);
   layout.cellHeight = static_cast<std::int32_t>(cellHeight);

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   using namespace veilmere::qfhost;
   PrepareConsole();
   InstallInterruptCleanup();
-  const Console console{std::cout, std::cerr, IsTerminal(stderr), IsTerminal(stdout)};
+  const Console console{std::cout, std::cerr,       IsTerminal(stderr), IsTerminal(stdout),
+                        TerminalColumns(stderr), &std::cin, IsTerminal(stdin)};
   return Run(CommandLineArguments(argc, argv), console);
 }

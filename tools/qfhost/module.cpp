@@ -24,10 +24,16 @@ bool IsAsciiDigits(std::string_view text) {
   return true;
 }
 
-// A filter name as compared when not written exactly: ASCII letters in lower case, and no
+// A filter name as compared when not written exactly: ASCII letters in lower case, the
+// full-width parentheses a Japanese keyboard types (U+FF08, U+FF09) as ASCII ones, and no
 // spaces next to a parenthesis, so that "transparentize (fill with fgc)" is
-// "Transparentize(Fill with FGC)".
-std::string NameKey(std::string_view name) {
+// "Transparentize(Fill with FGC)" and "透明化（描画色で塗りつぶす）" is "透明化(描画色で塗りつぶす)".
+std::string NameKey(std::string_view written) {
+  std::string name(written);
+  for (const auto& [wide, narrow] :
+       {std::pair{"\xEF\xBC\x88", "("}, std::pair{"\xEF\xBC\x89", ")"}}) {
+    for (std::size_t at; (at = name.find(wide)) != std::string::npos;) name.replace(at, 3, narrow);
+  }
   std::string key;
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
@@ -68,6 +74,47 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     }
   }
   return row[y.size()];
+}
+
+// The key of a label's English part, and of its correct spelling where the label has a slip
+// users do not type: the module names filter 7 "Transpparentize FGC Pixels", as Quillfen's
+// menu shows it, and "Transparentize FGC Pixels" names it too.
+std::vector<std::string> EnglishKeys(std::string_view english) {
+  std::vector<std::string> keys{NameKey(english)};
+  constexpr std::string_view kSlip = "transpparentize";
+  if (const std::size_t at = keys[0].find(kSlip); at != std::string::npos) {
+    keys.push_back(keys[0]);
+    keys[1].replace(at, kSlip.size(), "transparentize");
+  }
+  return keys;
+}
+
+// Text that reads as a number but not as an index 'list' prints: "-1", "+3", "9.0", "1,5".
+bool LooksLikeANumber(std::string_view text) {
+  bool digit = false;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c != '-' && c != '+' && c != '.' && c != ',') {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// The words of `key`, split at spaces and parentheses.
+std::vector<std::string> Words(const std::string& key) {
+  std::vector<std::string> words;
+  std::string word;
+  for (const char c : key + " ") {
+    if (c == ' ' || c == '(' || c == ')') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return words;
 }
 
 }  // namespace
@@ -132,12 +179,19 @@ std::string_view JapanesePart(std::string_view label) {
 std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query) {
   if (query.empty()) throw RunError("unknown filter '' ('qfhost list MODULE' shows every filter)");
   const auto count = static_cast<std::int64_t>(filters.size());
+  const std::string offered = count == 0 ? std::string("none")
+                                          : std::to_string(count) + ", 0 to " +
+                                                std::to_string(count - 1);
   if (IsAsciiDigits(query)) {
     const std::int64_t index = query.size() <= 9 ? std::stoll(std::string(query)) : count;
     if (index < count) return static_cast<std::int32_t>(index);
-    throw RunError("there is no filter " + std::string(query) + ": the module offers " +
-                   (count == 0 ? std::string("none")
-                               : std::to_string(count) + ", 0 to " + std::to_string(count - 1)));
+    throw RunError("there is no filter " + std::string(query) + ": the module offers " + offered);
+  }
+  // A number that is no index is answered with the indexes, not with names that happen to be
+  // a few characters away from it.
+  if (LooksLikeANumber(query)) {
+    throw RunError("there is no filter '" + std::string(query) +
+                   "': an index is a whole number, and the module offers " + offered);
   }
   for (const FilterEntry& filter : filters) {
     if (query == filter.name || query == EnglishPart(filter.name) ||
@@ -149,8 +203,9 @@ std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_vie
   const FilterEntry* found = nullptr;
   int matches = 0;
   for (const FilterEntry& filter : filters) {
-    if (!key.empty() && (key == NameKey(EnglishPart(filter.name)) ||
-                         key == NameKey(JapanesePart(filter.name)))) {
+    std::vector<std::string> keys = EnglishKeys(EnglishPart(filter.name));
+    keys.push_back(NameKey(JapanesePart(filter.name)));
+    if (!key.empty() && std::find(keys.begin(), keys.end(), key) != keys.end()) {
       found = &filter;
       ++matches;
     }
@@ -172,6 +227,22 @@ std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_vie
       if (distance == best) nearest.push_back("'" + std::string(name) + "'");
     }
   }
+  // Before them, the names that hold every word written, when they are few: "Invert" is part
+  // of "Invert Transparency", "反転" of "透明度反転".
+  std::vector<std::string> holding;
+  const std::vector<std::string> words = Words(key);
+  for (const FilterEntry& filter : filters) {
+    for (const std::string_view name : {EnglishPart(filter.name), JapanesePart(filter.name)}) {
+      const std::string nameKey = NameKey(name);
+      const auto inName = [&](const std::string& word) {
+        return nameKey.find(word) != std::string::npos;
+      };
+      if (!name.empty() && !words.empty() && std::all_of(words.begin(), words.end(), inName)) {
+        holding.push_back("'" + std::string(name) + "'");
+      }
+    }
+  }
+  if (!holding.empty() && holding.size() <= 4) nearest = holding;
   std::string message = "unknown filter '" + std::string(query) + "'";
   if (!nearest.empty()) {
     message += "; did you mean ";

@@ -52,8 +52,11 @@ std::string_view JapanesePart(std::string_view label);
 
 // The index of the filter `query` names: a decimal index below the number of filters, or a
 // filter's whole name, English part or Japanese part, compared exactly, or else either part
-// compared without regard to ASCII case or to spaces next to parentheses, when that fits one
-// filter only. Throws RunError for anything else, naming the nearest names when one is close.
+// compared without regard to ASCII case, to spaces next to parentheses or to full-width
+// parentheses, when that fits one filter only ("Transparentize" also fits the module's
+// "Transpparentize"). Throws RunError for anything else: for a number, naming the indexes;
+// for a name, naming the names that hold every word written when at most four do, else the
+// nearest names when one is close.
 std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query);
 
 }  // namespace veilmere::qfhost

@@ -198,6 +198,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (given("--fg")) options.drawing = ParseColour(grammar.drawing);
   if (given("--bg")) options.background = ParseColour(grammar.background);
   if (given("--scale")) options.scale = ParseScale(grammar.scale);
+  if (given("--output-dir") && options.outputDir.empty()) {
+    throw UsageError("option '--output-dir' needs a folder ('.' is the current one)");
+  }
   if (options.inPlace && !options.outputDir.empty()) {
     throw UsageError("--in-place and --output-dir exclude each other");
   }
@@ -211,7 +214,12 @@ Options ParseArguments(const std::vector<std::string>& args) {
     throw UsageError(std::string(entry.name) + " needs " + std::string(entry.operands));
   }
   if (!entry.moreInputs && operands.size() > entry.operandCount) {
-    throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'");
+    // Two files after the filter are an input and its output; a third is most likely one
+    // more input of a batch whose --output-dir or --in-place was forgotten.
+    throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'" +
+                     (options.command == Command::kApply
+                          ? "; for several inputs add --output-dir DIR or --in-place"
+                          : ""));
   }
   options.module = operands[0];
   switch (options.command) {
@@ -318,38 +326,58 @@ std::string HelpText(Command command) {
       "           output), or on each IN.png into DIR or over itself\n"
       "  gallery  run every filter on IN.png and write a grid of the results, input first,\n"
       "           over a checkerboard that shows transparency\n";
-  static constexpr char kOptionsText[] =
-      "\n"
-      "Options:\n"
-      "  --rect L,T,R,B  apply: filter only this rectangle, in pixels; left and top inclusive,\n"
-      "                  right and bottom exclusive (default: the whole image)\n"
-      "  --fg COLOUR     the drawing colour the module is given (default #000000, black)\n"
-      "  --bg COLOUR     the background colour the module is given (default #FFFFFF, white)\n"
-      "  --scale N       gallery: show each image N times enlarged, 1 to 16 (default 1)\n"
-      "  --output-dir DIR  apply: write each output into DIR, under its input's file name\n"
-      "  --in-place      apply: replace each input with its output\n"
-      "  --strip         apply: leave out the input's metadata (colour space, text, Exif)\n"
-      "  -q, --quiet     no progress bar (one is drawn only when stderr is a terminal)\n"
-      "  -h, --help      show this help\n"
-      "  --version       show qfhost's version\n"
-      "\n"
-      "MODULE is the path of a filter module (.qfi on Windows, .so on Linux).\n"
-      "FILTER is an index as 'list' prints it, or a filter's English or Japanese name,\n"
-      "such as \"Opacify\", \"Transparentize (Fill with FGC)\" or \"不透明化\"; English names\n"
-      "in any case, with or without spaces around parentheses.\n"
-      "COLOUR is #RRGGBB or #RRGGBBAA in hexadecimal ('#' optional; quote it in a shell),\n"
-      "or R,G,B or R,G,B,A in decimal; alpha is 255 when omitted.\n"
-      "OUT.png is written whole or not at all; an existing file is replaced only on success,\n"
-      "keeping its mode; a symbolic link's target is replaced; a device, FIFO, folder or\n"
-      "file with several hard links is never replaced.\n"
-      "The output is an 8-bit RGBA PNG; 16-bit samples are rounded to 8 bits.\n"
-      "Limits: at most 67108864 pixels (8192x8192) and 134217728 bytes (128 MiB) of file\n"
-      "an image; a run holds about 8 bytes a pixel.\n"
-      "In the batch form a file that fails is reported and the rest go on; a last line\n"
-      "gives the counts.\n"
-      "\n"
-      "Exit status: 0 success, 1 the run (or any file of a batch) failed, 2 the command line\n"
-      "is wrong, 130 or 143 interrupted.\n";
+  // Each option's lines, shown in the help of the commands that take it.
+  enum : unsigned { kForApply = 1, kForGallery = 2, kForAll = 3 };
+  static constexpr struct {
+    unsigned commands;
+    const char* text;
+  } kOptionLines[] = {
+      {kForApply,
+       "  --rect L,T,R,B  apply: filter only this rectangle, in pixels; left and top inclusive,\n"
+       "                  right and bottom exclusive (default: the whole image)\n"},
+      {kForAll, "  --fg COLOUR     the drawing colour the module is given (default #000000, black)\n"},
+      {kForAll, "  --bg COLOUR     the background colour the module is given (default #FFFFFF, white)\n"},
+      {kForGallery, "  --scale N       gallery: show each image N times enlarged, 1 to 16 (default 1)\n"},
+      {kForApply, "  --output-dir DIR  apply: write each output into DIR, under its input's file name\n"},
+      {kForApply, "  --in-place      apply: replace each input with its output\n"},
+      {kForApply, "  --strip         apply: leave out the input's metadata (colour space, text, Exif)\n"},
+      {kForAll,
+       "  -q, --quiet     no progress bar (one is drawn only when stderr is a terminal)\n"
+       "  -h, --help      show this help\n"
+       "  --version       show qfhost's version\n"
+       "\n"
+       "MODULE is the path of a filter module (.qfi on Windows, .so on Linux).\n"},
+      {kForApply,
+       "FILTER is an index as 'list' prints it, or a filter's English or Japanese name,\n"
+       "such as \"Opacify\", \"Transparentize (Fill with FGC)\" or \"不透明化\"; English names\n"
+       "in any case, with or without spaces around parentheses; Japanese ones with ASCII or\n"
+       "full-width parentheses.\n"},
+      {kForAll,
+       "COLOUR is #RRGGBB or #RRGGBBAA in hexadecimal ('#' optional; quote it in a shell),\n"
+       "or R,G,B or R,G,B,A in decimal; alpha is 255 when omitted.\n"
+       "IN.png '-' is standard input. OUT.png is written whole or not at all; an existing\n"
+       "file is replaced only on success, keeping its mode; a symbolic link's target is\n"
+       "replaced; a device, FIFO, folder or file with several hard links is never replaced,\n"
+       "nor is a name ending in another image format's extension (.jpg, .gif, ...) used.\n"
+       "The output is an 8-bit RGBA PNG; 16-bit samples are rounded to 8 bits.\n"
+       "Limits: at most 67108864 pixels (8192x8192) and 134217728 bytes (128 MiB) of file\n"
+       "an image; a run holds about 8 bytes a pixel.\n"},
+      {kForApply,
+       "In the batch form a file that fails is reported and the rest go on; a last line\n"
+       "gives the counts. No file is written twice in one batch, however it is named.\n"},
+      {kForAll,
+       "\n"
+       "Exit status: 0 success, 1 the run (or any file of a batch) failed, or a write to\n"
+       "standard output failed (a closed pipe too), 2 the command line is wrong, 130, 143\n"
+       "or 129 interrupted (a line then says which output was left untouched).\n"},
+  };
+  const auto optionsText = [](unsigned commands) {
+    std::string text = "\nOptions:\n";
+    for (const auto& line : kOptionLines) {
+      if ((line.commands & commands) != 0) text += line.text;
+    }
+    return text;
+  };
   switch (command) {
     case Command::kList:
       return "Usage: qfhost list MODULE\n"
@@ -362,17 +390,17 @@ std::string HelpText(Command command) {
              "Runs one filter on IN.png and writes OUT.png (RGBA, '-' for standard output), or\n"
              "on each IN.png into DIR or over itself; pixels outside the rectangle keep their\n"
              "values, and the input's metadata is kept unless --strip.\n" +
-             std::string(kOptionsText);
+             optionsText(kForApply);
     case Command::kGallery:
       return "Usage: qfhost gallery MODULE IN.png OUT.png [--fg COLOUR] [--bg COLOUR]\n"
              "                      [--scale N] [--quiet]\n"
              "Runs every filter on the whole of IN.png and writes one image: the input and each\n"
              "result in list order, left to right and top to bottom, over a checkerboard.\n" +
-             std::string(kOptionsText);
+             optionsText(kForGallery);
     case Command::kNone:
       break;
   }
-  return std::string(kGeneral) + kOptionsText;
+  return std::string(kGeneral) + optionsText(kForAll);
 }
 
 }  // namespace veilmere::qfhost

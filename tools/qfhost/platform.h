@@ -18,10 +18,16 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Makes std::cout and std::cerr carry UTF-8 text. On Windows files and pipes then get the
 // bytes unchanged (binary mode), a console gets the text through its UTF-16 interface, and the
-// system shows no dialog when a module fails to load. Call before anything is written.
+// system shows no dialog when a module fails to load. On POSIX a write to a pipe whose reader
+// has gone fails (EPIPE) instead of ending the process with SIGPIPE, so that it is reported
+// and ends with status 1 like any failed write. Call before anything is written.
 void PrepareConsole();
 
 bool IsTerminal(std::FILE* stream);
+
+// The width in columns of the terminal `stream` writes to, or 0 when it is none or will not
+// say.
+int TerminalColumns(std::FILE* stream);
 
 // The whole file. Throws RunError "cannot read 'PATH': REASON" when it is missing, a folder,
 // unreadable or larger than `limit` bytes (checked before it is read).
@@ -46,18 +52,42 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
                     void (*beforeRename)() = nullptr);
 
 // Makes an interrupt (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break and closing the
-// console) remove the temporary file WriteWholeFile is writing before the process ends as
-// the signal ends it (exit status 128 + signal number in a shell: 130, 143). A signal that
-// was ignored when qfhost started stays ignored.
+// console) remove the temporary file WriteWholeFile is writing and write the interrupt report
+// to stderr before the process ends as the signal ends it (exit status 128 + signal number in
+// a shell: 130, 143). A signal that was ignored when qfhost started stays ignored.
 void InstallInterruptCleanup();
 
-// True when `path` names an existing folder.
-bool IsFolder(const std::string& path);
+// The text an interrupt writes to stderr, as the work goes on (what is done, which file is
+// left as it was); "" for none. Kept whole for the handler, which may run at any moment.
+void SetInterruptReport(const std::string& text);
+
+// Checks, once before a batch, that `folder` exists, is a folder and takes new files. Throws
+// RunError naming the folder otherwise; a missing one is answered with how to make it.
+void CheckOutputFolder(const std::string& folder);
 
 // The last component of `path` (after its last '/', or on Windows '/' or '\\'), and `name`
 // in `folder`.
 std::string FileName(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Which file a path names, as the system tells files apart: the device and inode on POSIX, the
+// volume serial number and file ID on Windows. Two names of one file (a symbolic link and its
+// target, "a/../a/x.png" and "a/x.png", or on Windows "Pic.png" and "pic.png") have one
+// identity. A symbolic link is followed.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+    return a.device != b.device ? a.device < b.device : a.file < b.file;
+  }
+  friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.file == b.file;
+  }
+};
+
+// The identity of the existing file at `path`; false when there is none (or it cannot be
+// opened to ask).
+bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 // True when both paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,8 +40,20 @@ constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 std::atomic<const char*> g_temporary{nullptr};
 static_assert(std::atomic<const char*>::is_always_lock_free);
 
+// The interrupt report: two buffers, the one published and the one the next report is
+// written into, so that the handler never reads text being changed.
+std::string g_reports[2];
+std::atomic<const char*> g_report{nullptr};
+
 extern "C" void RemoveTemporaryAndEnd(int signal) {
   if (const char* path = g_temporary.load()) ::unlink(path);
+  if (const char* report = g_report.load()) {
+    for (std::size_t done = 0, size = std::strlen(report); done < size;) {
+      const ssize_t wrote = ::write(STDERR_FILENO, report + done, size - done);
+      if (wrote <= 0) break;
+      done += static_cast<std::size_t>(wrote);
+    }
+  }
   // Ended by the signal itself, so that the shell sees an interrupted program (130, 143).
   ::signal(signal, SIG_DFL);
   ::raise(signal);
@@ -64,10 +77,29 @@ class InterruptsHeld {
   sigset_t before_;
 };
 
+// The temporary file's path for `target`: "TARGET.tmp-XXXXXX" in the target's folder, with the
+// target's name cut (never inside a UTF-8 sequence) where the whole would exceed the longest
+// name that folder takes, so that wherever the target's name fits, so does this one.
+std::string TemporaryPath(const std::string& target) {
+  constexpr char kSuffix[] = ".tmp-XXXXXX";
+  const std::size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t room = (longest > 0 ? std::size_t(longest) : 255) - (sizeof kSuffix - 1);
+  if (name.size() > room) {
+    // A continuation byte just after the cut: back to the start of its sequence.
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return (slash == std::string::npos ? "" : folder) + name + kSuffix;
+}
+
 // A new file beside `target` ("TARGET.tmp-XXXXXX"), removed unless renamed over the target.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const std::string& target) : path_(target + ".tmp-XXXXXX") {
+  explicit TemporaryFile(const std::string& target) : path_(TemporaryPath(target)) {
     const InterruptsHeld held;
     fd_ = ::mkstemp(path_.data());
     if (fd_ >= 0) g_temporary.store(path_.c_str());
@@ -101,15 +133,37 @@ class TemporaryFile {
   int fd_ = -1;
 };
 
+// Why no new file can be made in `folder`, or "" when one can: "NOUN 'X' does not exist;
+// make it with mkdir -p 'X'", "NOUN 'X' is a file, not a folder", "cannot create files in
+// NOUN 'X': REASON".
+std::string FolderProblem(const std::string& folder, const std::string& noun) {
+  const std::string named = noun + " " + Quoted(folder);
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) {
+    if (errno == ENOENT) return named + " does not exist; make it with mkdir -p " + Quoted(folder);
+    return named + ": " + std::strerror(errno);
+  }
+  if (!S_ISDIR(info.st_mode)) return named + " is a file, not a folder";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    return "cannot create files in " + named + ": " + std::strerror(errno);
+  }
+  return "";
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-void PrepareConsole() {}
+void PrepareConsole() { ::signal(SIGPIPE, SIG_IGN); }
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+int TerminalColumns(std::FILE* stream) {
+  struct winsize size {};
+  return ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit) {
   const auto fail = [&](const std::string& reason) {
@@ -161,21 +215,24 @@ std::string CheckOutputPath(const std::string& path) {
     }
     if (info.st_nlink > 1) {
       throw fail("it has " + std::to_string(info.st_nlink) +
-                 " hard links, which replacing it would part");
+                 " hard links, which replacing it would part; write to a new file and copy that "
+                 "over this one (cp NEW " + Quoted(path) + "), which changes it under every name");
     }
   } else if (errno != ENOENT) {
     throw fail(std::strerror(errno));
   }
   const std::size_t slash = file.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-  if (::stat(folder.c_str(), &info) != 0) {
-    throw fail("folder " + Quoted(folder) + (errno == ENOENT ? " does not exist" : ": " + std::string(std::strerror(errno))));
-  }
-  if (!S_ISDIR(info.st_mode)) throw fail(Quoted(folder) + " is not a folder");
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    throw fail("cannot create files in " + Quoted(folder) + ": " + std::strerror(errno));
+  if (const std::string problem = FolderProblem(folder, "folder"); !problem.empty()) {
+    throw fail(problem);
   }
   return file;
+}
+
+void CheckOutputFolder(const std::string& folder) {
+  if (const std::string problem = FolderProblem(folder, "output folder"); !problem.empty()) {
+    throw RunError(problem);
+  }
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
@@ -230,21 +287,28 @@ void InstallInterruptCleanup() {
   }
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+void SetInterruptReport(const std::string& text) {
+  std::string& next = g_report.load() == g_reports[0].c_str() ? g_reports[1] : g_reports[0];
+  next = text;
+  g_report.store(next.empty() ? nullptr : next.c_str());
+}
+
+bool IdentityOf(const std::string& path, FileIdentity* identity) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return false;
+  *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  FileIdentity first, second;
+  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
 }
 
 }  // namespace veilmere::qfhost

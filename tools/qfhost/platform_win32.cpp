@@ -26,6 +26,21 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Why no file can be put in `folder` (`shown` as the user wrote it), or "" when it is a
+// folder: "NOUN 'X' does not exist; make it with mkdir \"X\"" (which a Windows shell and a
+// Unix one both read) or "NOUN 'X' is a file, not a folder".
+std::string FolderProblem(const std::wstring& folder, const std::string& shown,
+                          const std::string& noun) {
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return noun + " " + Quoted(shown) + " does not exist; make it with mkdir \"" + shown + "\"";
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return noun + " " + Quoted(shown) + " is a file, not a folder";
+  }
+  return "";
+}
+
 // Closes a file handle when it goes out of scope.
 class Handle {
  public:
@@ -110,9 +125,42 @@ std::atomic<const wchar_t*> g_temporary{nullptr};
 // Ctrl+C, Ctrl+Break or the console closing: the temporary file goes (it is open with
 // FILE_SHARE_DELETE, so it is removed once the process's handle closes), and the process ends
 // with the status a POSIX shell gives a program ended by SIGINT (130) or SIGTERM (143).
+// The interrupt report: two buffers, the one published and the one the next report is
+// written into, so that the handler never reads text being changed.
+std::string g_reports[2];
+std::atomic<const char*> g_report{nullptr};
+
 BOOL WINAPI RemoveTemporaryAndEnd(DWORD event) {
   if (const wchar_t* path = g_temporary.exchange(nullptr)) DeleteFileW(path);
+  if (const char* report = g_report.load()) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD wrote = 0;
+    if (IsConsole(err)) {
+      const std::wstring wide = hostkit::WideFromUtf8(report);
+      WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &wrote, nullptr);
+    } else {
+      WriteFile(err, report, static_cast<DWORD>(std::strlen(report)), &wrote, nullptr);
+    }
+  }
   ExitProcess(event == CTRL_C_EVENT ? 130 : 143);
+}
+
+// "TARGET.tmp-SUFFIX" in the target's folder, with the target's name cut (never inside a
+// surrogate pair) where the whole would exceed 255, so that wherever the target's name fits,
+// so does this one. Windows allows 255 UTF-16 units a name; under Wine the Unix file system
+// beneath allows 255 bytes of UTF-8, which is never fewer, so the name is measured in those.
+std::wstring TemporaryPath(const std::wstring& target, const std::wstring& suffix) {
+  constexpr std::size_t kLongestName = 255;
+  const std::size_t slash = target.find_last_of(L"\\:");
+  const std::size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+  std::wstring path = target;
+  while (path.size() > start &&
+         hostkit::Utf8FromWide(std::wstring_view(path).substr(start)).size() + suffix.size() >
+             kLongestName) {
+    path.pop_back();
+    if (path.size() > start && path.back() >= 0xD800 && path.back() <= 0xDBFF) path.pop_back();
+  }
+  return path + suffix;
 }
 
 // A new file beside `target`, removed unless renamed over the target. CREATE_NEW refuses a
@@ -122,8 +170,8 @@ class TemporaryFile {
   explicit TemporaryFile(const std::wstring& target) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100 && handle_ == INVALID_HANDLE_VALUE; ++attempt) {
-      path_ = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(counter++);
+      path_ = TemporaryPath(target, L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                        std::to_wstring(counter++));
       g_temporary.store(path_.c_str());
       handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -185,7 +233,9 @@ std::vector<std::string> CommandLineArguments(int, char**) {
 }
 
 void PrepareConsole() {
-  // Files and pipes get the UTF-8 bytes as they are, with no "\r" added before "\n".
+  // Files and pipes get the UTF-8 bytes as they are, with no "\r" added before "\n", and a
+  // PNG file on standard input arrives as it is.
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   // A console gets them as text. The buffers live until the process ends, after the final
@@ -203,6 +253,13 @@ bool IsTerminal(std::FILE* stream) {
   // A console has a mode; a file, a pipe and the NUL device (which _isatty calls a
   // character device) have none.
   return IsConsole(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
+}
+
+int TerminalColumns(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (!IsConsole(handle) || !GetConsoleScreenBufferInfo(handle, &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit) {
@@ -253,17 +310,38 @@ std::string CheckOutputPath(const std::string& path) {
     if (existing.valid() && GetFileInformationByHandle(existing.get(), &info) &&
         info.nNumberOfLinks > 1) {
       throw fail("it has " + std::to_string(info.nNumberOfLinks) +
-                 " hard links, which replacing it would part");
+                 " hard links, which replacing it would part; write to a new file and copy that "
+                 "over this one, which changes it under every name");
     }
   }
   const std::size_t slash = target.find_last_of(L"\\:");
   if (slash != std::wstring::npos) {
     const std::wstring folder = target.substr(0, slash + (target[slash] == L':' ? 1 : 0));
-    if (!folder.empty() && !IsDirectory(folder) && folder.back() != L':') {
-      throw fail("its folder does not exist");
+    const std::size_t shown = path.find_last_of("/\\");
+    if (!folder.empty() && folder.back() != L':') {
+      const std::string problem =
+          FolderProblem(folder, shown == std::string::npos ? "." : path.substr(0, shown), "folder");
+      if (!problem.empty()) throw fail(problem);
     }
   }
   return path;
+}
+
+void CheckOutputFolder(const std::string& folder) {
+  const std::wstring wide = WindowsPath(folder);
+  if (std::string problem = FolderProblem(wide, folder, "output folder"); !problem.empty()) {
+    throw RunError(problem);
+  }
+  // Windows says whether a folder takes new files only when one is made: a file that is gone
+  // once its handle closes.
+  const std::wstring probe = wide + (wide.empty() || wide.back() == L'\\' ? L"" : L"\\") +
+                             L".qfhost-probe-" + std::to_wstring(GetCurrentProcessId());
+  Handle file(CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) {
+    throw RunError("cannot create files in output folder " + Quoted(folder) + ": " +
+                   SystemMessage(GetLastError()));
+  }
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
@@ -293,7 +371,11 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 
 void InstallInterruptCleanup() { SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE); }
 
-bool IsFolder(const std::string& path) { return IsDirectory(WindowsPath(path)); }
+void SetInterruptReport(const std::string& text) {
+  std::string& next = g_report.load() == g_reports[0].c_str() ? g_reports[1] : g_reports[0];
+  next = text;
+  g_report.store(next.empty() ? nullptr : next.c_str());
+}
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
@@ -302,17 +384,20 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
                                                                         : folder + "/" + name;
 }
 
+bool IdentityOf(const std::string& path, FileIdentity* identity) {
+  Handle file(CreateFileW(WindowsPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return false;
+  *identity = {info.dwVolumeSerialNumber,
+               (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-    Handle file(CreateFileW(WindowsPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.valid() && GetFileInformationByHandle(file.get(), info);
-  };
-  BY_HANDLE_FILE_INFORMATION first{}, second{};
-  return identity(a, &first) && identity(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+  FileIdentity first, second;
+  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
 }
 
 }  // namespace veilmere::qfhost

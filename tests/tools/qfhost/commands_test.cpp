@@ -305,5 +305,132 @@ TEST(Commands, ABatchGoesOnPastAFailedFileAndClosesWithTheCounts) {
   EXPECT_EQ(RunQfhost({"apply", kModule, "0", a, "--in-place", "--output-dir", "x"}).status, 2);
 }
 
+// "-" as the input is standard input, except where it is a terminal or where a batch needs a
+// file name; an output named for another image format is refused before any work.
+TEST(Commands, StandardInputAndOtherFormatsNames) {
+  const fs::path dir = Scratch("stdin");
+  std::ifstream file(kSample, std::ios::binary);
+  const std::string png(std::istreambuf_iterator<char>(file), {});
+  const std::string out = (dir / "out.png").string();
+  const struct {
+    std::vector<std::string> args;
+    bool inIsTerminal;
+    int status;
+    const char* written;  // the file the run must leave, or nullptr for none
+  } cases[] = {
+      {{"apply", kModule, "8", "-", out}, false, 0, "out.png"},
+      {{"gallery", kModule, "-", (dir / "gallery.png").string()}, false, 0, "gallery.png"},
+      {{"apply", kModule, "8", "-", out}, true, 1, nullptr},
+      {{"apply", kModule, "8", "-", "--output-dir", Scratch("stdin-batch").string()}, false, 1,
+       nullptr},
+      {{"apply", kModule, "8", kSample, (dir / "out.JPG").string()}, false, 1, nullptr},
+  };
+  for (const auto& c : cases) {
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove(entry.path());
+    std::istringstream in(png);
+    std::ostringstream stdOut, err;
+    const int status = qfhost::Run(c.args, Console{stdOut, err, false, false, 0, &in, c.inIsTerminal});
+    EXPECT_EQ(status, c.status) << c.args[3] << ": " << err.str();
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, c.written ? std::vector<std::string>{c.written} : std::vector<std::string>{})
+        << c.args[3];
+    if (c.written != nullptr && c.args[0] == "apply") {
+      EXPECT_TRUE(ReadPng(out).pixels == ReadPng(QFHOST_TEST_DATA "/golden/08-opacify.png").pixels);
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(QFHOST_SCRATCH_DIR "/stdin-batch"));
+}
+
+// A batch's output folder is checked once, before any file is read: one line, which says what
+// to do, and no line of counts. A command line that looks like a batch without --output-dir or
+// --in-place says how to make it one.
+TEST(Commands, BatchFolderAndBatchShapeMistakesSayWhatToDo) {
+  const fs::path dir = Scratch("batch-mistakes");
+  std::ofstream(dir / "file") << "";
+  const std::string a = (dir / "a.png").string(), b = (dir / "b.png").string();
+  fs::copy_file(kSample, a);
+  fs::copy_file(kSample, b);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"apply", kModule, "9", a, b, (dir / "c.png").string()}, 2, "--output-dir DIR or --in-place"},
+      {{"apply", kModule, "9", a, b, "--output-dir", ""}, 2, "'--output-dir' needs a folder"},
+      {{"apply", kModule, "9", a, b, "--output-dir", (dir / "none").string()}, 1, "mkdir"},
+      {{"apply", kModule, "9", a, b, "--output-dir", (dir / "file").string()}, 1, "not a folder"},
+  };
+  for (const auto& c : cases) {
+    const Result result = RunQfhost(c.args);
+    EXPECT_EQ(result.status, c.status) << c.says;
+    EXPECT_TRUE(IsOneErrorLine(result.err)) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+  }
+}
+
+// A batch writes no file twice, however the file is named: inverting transparency twice
+// would give back the input and report success. Each case names one file twice; the second
+// name is refused and counted as failed, and the file holds the first run's result.
+TEST(Commands, ABatchNeverWritesOneFileTwiceUnderAnotherName) {
+  const fs::path dir = Scratch("twice");
+  const Image inverted = ReadPng(QFHOST_TEST_DATA "/golden/09-invert-transparency.png");
+  // Whether this program sees names that differ only in case as one file, as Windows (and
+  // Wine) does and a Linux file system does not.
+  std::ofstream(dir / "probe") << "";
+  const bool foldsCase = fs::exists(dir / "PROBE");
+  fs::remove(dir / "probe");
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> inputs;  // relative to the case's folder
+    const char* link;  // made first, when given: a symbolic link LINK -> TARGET, to a copy of
+    const char* target;  // the sample
+    std::vector<std::string> batch;  // --in-place, or --output-dir and its folder
+    const char* result;              // the file that must hold the first input's result
+    int refused;
+  };
+  const Case cases[] = {
+      {"in place, named twice", {"p.png", "sub/../p.png"}, nullptr, nullptr, {"--in-place"},
+       "p.png", 1},
+      {"in place, with a link", {"p.png", "link.png"}, "link.png", "p.png", {"--in-place"},
+       "p.png", 1},
+      {"into a folder, names in two cases", {"d1/Pic.png", "d2/pic.png"}, nullptr, nullptr,
+       {"--output-dir", "out"}, "out/Pic.png", foldsCase ? 1 : 0},
+      {"into a folder, over a link", {"d1/a.png", "d1/b.png"}, "out/b.png", "a.png",
+       {"--output-dir", "out"}, "out/a.png", 1},
+  };
+  for (const Case& c : cases) {
+    const fs::path here = dir / std::to_string(&c - cases);
+    for (const char* folder : {"sub", "d1", "d2", "out"}) fs::create_directories(here / folder);
+    if (c.link != nullptr) {
+#ifdef _WIN32
+      continue;  // symbolic links need privileges on Windows
+#else
+      fs::copy_file(kSample, (here / c.link).parent_path() / c.target);
+      fs::create_symlink(c.target, here / c.link);
+#endif
+    }
+    std::vector<std::string> args{"apply", kModule, "Invert Transparency"};
+    for (const std::string& input : c.inputs) {
+      // The later inputs, where they are files of their own, differ from the first.
+      if (!fs::exists(here / input)) {
+        fs::copy_file(input == c.inputs[0] ? kSample : QFHOST_TEST_DATA "/golden/08-opacify.png",
+                      here / input);
+      }
+      args.push_back((here / input).string());
+    }
+    for (const std::string& arg : c.batch) args.push_back(arg == "out" ? (here / arg).string() : arg);
+    const Result result = RunQfhost(args);
+    const int total = static_cast<int>(c.inputs.size());
+    EXPECT_EQ(result.status, c.refused > 0 ? 1 : 0) << c.what << ": " << result.err;
+    EXPECT_EQ(Lines(result.err).back(), "qfhost: " + std::to_string(total - c.refused) + " of " +
+                                            std::to_string(total) + " files written, " +
+                                            std::to_string(c.refused) + " failed")
+        << c.what;
+    EXPECT_TRUE(ReadPng((here / c.result).string()).pixels == inverted.pixels) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace veilmere::qfhost

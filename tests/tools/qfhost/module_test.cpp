@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <variant>
+
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
 #include "tests/support/progress_log.h"
@@ -134,6 +136,38 @@ TEST(FindFilter, AnUnknownNameGetsTheNearestNames) {
   EXPECT_NE(message("Blurr").find("did you mean 'Blur' or 'BLUR'?"), std::string::npos);
   EXPECT_NE(message("不透明").find("did you mean '不透明化'?"), std::string::npos);
   EXPECT_EQ(message("Sharpen").find("did you mean"), std::string::npos);
+}
+
+// What a user types for the shipped module's names: the correct spelling of its misspelt
+// label, a Japanese name with a Japanese keyboard's parentheses. A word of a name is answered
+// with the names that hold it, and a number that is no index with the indexes, not names.
+TEST(FindFilter, TheShippedNamesAsUsersTypeThem) {
+  const std::vector<FilterEntry> shipped{
+      {0, "Transparency|透明度", "Transparentize|透明化"},
+      {1, "Transparency|透明度", "Transparentize(Fill with FGC)|透明化(描画色で塗りつぶす)"},
+      {7, "Transparency|透明度", "Transpparentize FGC Pixels|描画色を透明化"},
+      {9, "Transparency|透明度", "Invert Transparency|透明度反転"}};
+  // Found: the index; else what the message must hold ("did you mean" only for words).
+  const std::pair<const char*, std::variant<std::int32_t, const char*>> cases[] = {
+      {"Transpparentize FGC Pixels", 7}, {"transparentize fgc pixels", 7},
+      {"透明化（描画色で塗りつぶす）", 1}, {"透明化 （描画色で塗りつぶす）", 1},
+      {"Invert", "did you mean 'Invert Transparency'?"}, {"反転", "did you mean '透明度反転'?"},
+      {"-1", "0 to 3"}, {"9.0", "0 to 3"}, {"+2", "0 to 3"}};
+  for (const auto& [query, want] : cases) {
+    std::string said;
+    try {
+      said = "found " + std::to_string(FindFilter(shipped, query));
+    } catch (const RunError& error) {
+      said = error.what();
+    }
+    if (const auto* index = std::get_if<std::int32_t>(&want)) {
+      EXPECT_EQ(said, "found " + std::to_string(*index)) << query;
+    } else {
+      EXPECT_NE(said.find(std::get<const char*>(want)), std::string::npos) << said;
+      const bool word = static_cast<unsigned char>(query[0]) > '9';
+      EXPECT_EQ(said.find("did you mean") != std::string::npos, word) << said;
+    }
+  }
 }
 
 TEST(FindFilter, RefusesAnythingElseNamingIt) {

@@ -187,6 +187,10 @@ TEST(HelpText, NamesEveryCommandOptionAndColourForm) {
   EXPECT_NE(HelpText(Command::kApply).find("--rect"), std::string::npos);
   EXPECT_NE(HelpText(Command::kGallery).find("--scale"), std::string::npos);
   EXPECT_EQ(HelpText(Command::kList).find("--rect"), std::string::npos);
+  for (const char* applyOnly : {"--rect", "--output-dir", "--in-place", "--strip"}) {
+    EXPECT_EQ(HelpText(Command::kGallery).find(applyOnly), std::string::npos) << applyOnly;
+  }
+  EXPECT_EQ(HelpText(Command::kApply).find("--scale"), std::string::npos);
 }
 
 }  // namespace

@@ -59,8 +59,34 @@ TEST(OutputFile, AFolderOrAMissingFolderIsRefusedBeforeAnyWork) {
   EXPECT_EQ(EntryCount(dir), 1u);
 }
 
+// The temporary file's name fits wherever the output's does: names at the longest a folder
+// takes (255 bytes here), in ASCII, in Japanese and in emoji, are written, and leave nothing
+// behind.
+TEST(OutputFile, TheLongestNamesAreWritten) {
+  const fs::path dir = Scratch("long-names");
+  const auto repeat = [](const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+  };
+  for (const std::string& name : {repeat("x", 251) + ".png", repeat("写", 83) + ".png",
+                                  repeat("😀", 62) + ".png", repeat("y", 245) + ".png"}) {
+    const std::string path = dir.string() + "/" + name;  // UTF-8, as qfhost takes paths
+    std::string error = "written";
+    try {
+      WriteWholeFile(path, kNew);
+    } catch (const RunError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, "written") << name.size() << " bytes";
+    EXPECT_TRUE(fs::exists(fs::u8path(path))) << name.size() << " bytes";
+    fs::remove(fs::u8path(path));
+    EXPECT_EQ(EntryCount(dir), 0u) << name.size() << " bytes";
+  }
+}
+
 // A death test: the child writes and is interrupted just before its file would be renamed
-// into place; the parent finds the old output and nothing else.
+// into place; the parent finds the old output and nothing else, and the report on stderr.
 TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const fs::path dir = Scratch("interrupt");
@@ -76,9 +102,10 @@ TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
     EXPECT_EXIT(
         {
           InstallInterruptCleanup();
+          SetInterruptReport("qfhost: interrupted: 2 of 5 files written; 'out.png' left untouched\n");
           WriteWholeFile(out, kNew, [] { std::raise(raised); });
         },
-        testing::KilledBySignal(signal), "");
+        testing::KilledBySignal(signal), "^qfhost: interrupted: 2 of 5 files written; 'out.png' left untouched\n$");
     EXPECT_EQ(Contents(dir / "out.png"), "old");
     EXPECT_EQ(EntryCount(dir), 1u);
   }

@@ -219,16 +219,35 @@ if ((${#runner[@]} == 0)); then
   check "a symbolic link's target is replaced, keeping its mode" eval \
     'succeeded && [[ -L $work/link.png && $(stat -c %a "$work/target.png") == 640 ]] &&
      same_png "$work/target.png" "$data"/golden/08-*.png'
-  # Interrupted while at work: status 143, no temporary file, the output untouched.
+  # Interrupted while at work: status 143, no temporary file, the output untouched, and one
+  # line that says so.
   "$qfhost" gallery "$module" "$sample" "$work/big.png" --scale 16 -q
   printf 'old' >"$work/interrupted.png"
-  "$qfhost" apply "$module" 0 "$work/big.png" "$work/interrupted.png" &
+  "$qfhost" apply "$module" 0 "$work/big.png" "$work/interrupted.png" 2>"$work/stderr" &
   sleep 0.3
   kill -TERM $!
   wait $!
   status=$?
   check "an interrupt ends with 143 and leaves no file behind" eval \
     '[[ $status -eq 143 && $(cat "$work/interrupted.png") == old && -z $(find "$work" -maxdepth 1 -name "*.tmp-*") ]]'
+  check "an interrupt says which file is left untouched" eval \
+    '[[ $(wc -l <"$work/stderr") -eq 1 ]] && grep -qx "qfhost: interrupted; .$work/interrupted.png. left untouched" "$work/stderr"'
+  # In a batch, once the first file is done: the line counts it.
+  mkdir -p "$work/interrupted"
+  "$qfhost" apply "$module" 0 "$sample" "$work/big.png" --output-dir "$work/interrupted" 2>"$work/stderr" &
+  for ((i = 0; i < 100; i++)); do [[ -e $work/interrupted/sample.png ]] && break; sleep 0.05; done
+  # (SIGTERM: a shell starts a background job with SIGINT ignored, and qfhost leaves it so.)
+  kill -TERM $!
+  wait $!
+  status=$?
+  check "an interrupted batch ends with 143 and counts what it did" eval \
+    '[[ $status -eq 143 && $(wc -l <"$work/stderr") -eq 1 && ! -e $work/interrupted/big.png ]] &&
+     grep -qx "qfhost: interrupted: 1 of 2 files written, 0 failed; .$work/interrupted/big.png. left untouched" "$work/stderr"'
+  # A reader that has gone: the failed write is reported, with status 1, not ended by SIGPIPE.
+  (sleep 0.3; exec "$qfhost" apply "$module" 3 "$sample" - 2>"$work/stderr") | true
+  status=${PIPESTATUS[0]}
+  check "a closed pipe is a failed write, status 1" eval \
+    '[[ $status -eq 1 && $(wc -l <"$work/stderr") -eq 1 ]] && grep -q "cannot write to standard output" "$work/stderr"'
 fi
 
 echo "$passed passed, $failed failed"
