@@ -191,6 +191,19 @@ class RowDecoder {
 
   bool Done() const { return pass_ == passes_.size(); }
 
+  // The bytes of the inflated stream the image's rows take: a filter byte and the pixels'
+  // bytes for each row of each pass that has pixels.
+  std::uint64_t StreamBytes() const {
+    std::uint64_t bytes = 0;
+    for (const Pass& pass : passes_) {
+      const std::int32_t columns = pass.Columns(header_.width);
+      if (columns == 0) continue;
+      bytes += std::uint64_t(pass.Rows(header_.height)) *
+               ((std::uint64_t(columns) * std::uint64_t(bitsPerPixel_) + 7) / 8 + 1);
+    }
+    return bytes;
+  }
+
   void Feed(const std::uint8_t* bytes, std::size_t size) {
     while (size > 0 && !Done()) {
       const std::size_t take = std::min(size, row_.size() - filled_);
@@ -415,6 +428,9 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   if (::inflateInit(&inflater.stream) != Z_OK) throw RunError("out of memory");
   inflater.ready = true;
   std::vector<std::uint8_t> out(std::size_t{1} << 16);
+  // The most the stream may inflate to; zlib is never asked for a byte past one more than that.
+  const std::uint64_t inflateLimit = rows.StreamBytes() + kStreamEndAllowance;
+  std::uint64_t inflated = 0;
   bool streamEnded = false;
   bool seenPalette = false, seenIdat = false, idatEnded = false;
 
@@ -432,13 +448,18 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
       seenIdat = true;
       inflater.stream.next_in = const_cast<Bytef*>(chunk.data);
       inflater.stream.avail_in = chunk.length;
-      // Everything is inflated to the stream's end, after the last row too, so that zlib
-      // reaches the Adler-32 and checks it.
+      // The stream is inflated to its end, after the last row too, so that zlib reaches the
+      // Adler-32 and checks it; but never further than inflateLimit.
       while (!streamEnded && inflater.stream.avail_in > 0) {
+        const std::size_t room = static_cast<std::size_t>(
+            std::min<std::uint64_t>(out.size(), inflateLimit + 1 - inflated));
         inflater.stream.next_out = out.data();
-        inflater.stream.avail_out = static_cast<uInt>(out.size());
+        inflater.stream.avail_out = static_cast<uInt>(room);
         const int result = ::inflate(&inflater.stream, Z_NO_FLUSH);
-        rows.Feed(out.data(), out.size() - inflater.stream.avail_out);
+        const std::size_t produced = room - inflater.stream.avail_out;
+        rows.Feed(out.data(), produced);
+        inflated += produced;
+        if (inflated > inflateLimit) throw Damaged(name, "more compressed data than the image holds");
         if (result == Z_STREAM_END) {
           streamEnded = true;
         } else if (result == Z_MEM_ERROR) {

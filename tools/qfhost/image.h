@@ -38,6 +38,12 @@ struct Image {
 inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;  // 67,108,864
 inline constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 27;    // 128 MiB
 
+// What a pixel stream may inflate to past the image's last row and still be read, so that a
+// stream some encoder ended with a few spare bytes decodes. The decoder never inflates more
+// than the rows plus this: a stream that goes on is refused, however far it would go, so that
+// no file makes qfhost inflate more than its image holds.
+inline constexpr std::uint64_t kStreamEndAllowance = 1024;
+
 // Between the file's byte order (R, G, B, A) and the module's (B, G, R, A); `count` pixels.
 void RgbaToPixels(const std::uint8_t* rgba, std::size_t count, Pixel* out);
 void PixelsToRgba(const Pixel* pixels, std::size_t count, std::uint8_t* rgba);
@@ -76,7 +82,9 @@ PngHeader ReadPngHeader(const std::vector<std::uint8_t>& bytes, const std::strin
 // Decodes a PNG file's bytes, of any PNG colour type, bit depth and interlacing, into 8-bit
 // RGBA: alpha 255 where the file has none; a 16-bit sample v becomes round(v / 257), a sample
 // of 1, 2 or 4 bits is spread over 0 to 255. Every chunk's CRC, the pixel stream's Adler-32
-// and every palette index are checked; throws RunError with a non-empty reason otherwise.
+// and every palette index are checked; throws RunError with a non-empty reason otherwise,
+// "more compressed data than the image holds" for a stream that would inflate to more than
+// kStreamEndAllowance bytes past the last row (refused without inflating the rest).
 DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::string& name,
                          const RowProgress& progress = {});
 // The image alone.

@@ -4,6 +4,7 @@
 #include "tools/qfhost/image.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -49,6 +50,13 @@ class PngBuilder {
     return *this;
   }
 
+  // `stream`: the whole zlib stream, in one IDAT.
+  std::vector<std::uint8_t> FinishStream(const std::vector<std::uint8_t>& stream) {
+    Chunk("IDAT", stream);
+    Chunk("IEND", {});
+    return file_;
+  }
+
   // `rows`: each row's filter byte (0) and its bytes. `adlerError` spoils the checksum.
   std::vector<std::uint8_t> Finish(const std::vector<std::uint8_t>& rows, std::uint32_t adlerError = 0) {
     std::vector<std::uint8_t> z = {0x78, 0x01};
@@ -68,9 +76,7 @@ class PngBuilder {
       b = (b + a) % 65521;
     }
     Put32(z, ((b << 16) | a) ^ adlerError);
-    Chunk("IDAT", z);
-    Chunk("IEND", {});
-    return file_;
+    return FinishStream(z);
   }
 
  private:
@@ -112,6 +118,74 @@ std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
     return error.what();
   }
   return "decoded";
+}
+
+// A zlib stream of `row`, then `mebibytes` MiB of zero bytes, with its true Adler-32: 1,024
+// MiB takes about a MiB. Each MiB follows a full flush, which resets the compressor, so every
+// one compresses to the same bytes, and the stream repeats them rather than compress them all.
+std::vector<std::uint8_t> RowThenZeros(const std::vector<std::uint8_t>& row, int mebibytes) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit(&z, Z_BEST_COMPRESSION), Z_OK);
+  std::vector<std::uint8_t> zeros(std::size_t{1} << 20, 0);
+  const auto compress = [&](const std::uint8_t* data, std::size_t size, int flush) {
+    std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(size)) + 64);
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_NE(deflate(&z, flush), Z_STREAM_ERROR);
+    out.resize(out.size() - z.avail_out);
+    return out;
+  };
+  std::vector<std::uint8_t> stream = compress(row.data(), row.size(), Z_FULL_FLUSH);
+  const std::vector<std::uint8_t> mebibyte = compress(zeros.data(), zeros.size(), Z_FULL_FLUSH);
+  EXPECT_EQ(compress(zeros.data(), zeros.size(), Z_FULL_FLUSH), mebibyte);
+  std::vector<std::uint8_t> end = compress(nullptr, 0, Z_FINISH);  // last block, Adler-32
+  deflateEnd(&z);
+  uLong adler = adler32(adler32(0, nullptr, 0), row.data(), static_cast<uInt>(row.size()));
+  const uLong zerosAdler = adler32(adler32(0, nullptr, 0), zeros.data(), static_cast<uInt>(zeros.size()));
+  for (int i = 0; i < mebibytes; ++i) {
+    stream.insert(stream.end(), mebibyte.begin(), mebibyte.end());
+    adler = adler32_combine(adler, zerosAdler, static_cast<z_off_t>(zeros.size()));
+  }
+  for (int i = 0; i < 4; ++i) end[end.size() - 4 + i] = std::uint8_t(adler >> (24 - 8 * i));
+  stream.insert(stream.end(), end.begin(), end.end());
+  return stream;
+}
+
+// The decoder inflates no more than the rows and kStreamEndAllowance bytes; within that a
+// stream is read to its end and its checksum checked.
+TEST(Png, InflatesNoMoreThanTheImageHolds) {
+  const std::vector<std::uint8_t> row = {0, 1, 2, 3, 4};  // a 1x1 RGBA image's row
+  const auto rowAndSpare = [&](std::size_t spare) {
+    std::vector<std::uint8_t> bytes = row;
+    bytes.resize(row.size() + spare, 0);
+    return bytes;
+  };
+  const std::string tooMuch = "more compressed data than the image holds";
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> file;
+    std::string reason;  // empty: decoded
+  } cases[] = {
+      {"1 GiB past the row", PngBuilder(1, 1, 8, 6).FinishStream(RowThenZeros(row, 1024)), tooMuch},
+      {"the allowance exactly", PngBuilder(1, 1, 8, 6).Finish(rowAndSpare(kStreamEndAllowance)), ""},
+      {"a byte more", PngBuilder(1, 1, 8, 6).Finish(rowAndSpare(kStreamEndAllowance + 1)), tooMuch},
+      {"spare bytes, wrong Adler-32", PngBuilder(1, 1, 8, 6).Finish(rowAndSpare(10), 1),
+       "incorrect data check"},
+      {"wrong Adler-32 right after the rows", PngBuilder(1, 1, 8, 6).Finish(row, 1 << 16),
+       "incorrect data check"},
+  };
+  for (const auto& c : cases) {
+    const std::string message = DecodeError(c.file);
+    if (c.reason.empty()) {
+      EXPECT_EQ(message, "decoded") << c.what;
+    } else {
+      EXPECT_EQ(message.rfind("'x.png' is a damaged PNG file (", 0), 0u) << c.what << ": " << message;
+      EXPECT_NE(message.find(c.reason), std::string::npos) << c.what << ": " << message;
+    }
+  }
+  EXPECT_LT(cases[0].file.size(), std::size_t{2} << 20);  // 1 GiB of zeros in under 2 MiB
 }
 
 TEST(PixelConversion, SwapsRedAndBlueBothWays) {
