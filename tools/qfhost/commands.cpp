@@ -141,6 +141,11 @@ void ApplyOne(const LoadedFilter& filter, const Options& options, const std::str
 
   progress.Phase(0, 40);
   DecodedPng source = DecodePngFile(bytes, InputName(input), rows);
+  if (!options.strip && !source.warnings.empty()) {
+    progress.End();
+    for (const std::string& warning : source.warnings) console.err << "qfhost: " << warning << '\n';
+    console.err.flush();
+  }
   Image destination = source.image;
   progress.Phase(40, 60);
   filter.module->Execute(filter.index, source.image, destination, rect, &ProgressBar::Report,

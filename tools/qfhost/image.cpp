@@ -6,9 +6,11 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
+#include "tools/qfhost/png_chunks.h"
 
 namespace veilmere::qfhost {
 namespace {
@@ -370,13 +372,6 @@ struct Deflater {
   }
 };
 
-bool IsKeptChunk(const std::string& type, std::uint8_t colourType) {
-  static constexpr const char* kKept[] = {"iCCP", "sRGB", "gAMA", "cHRM", "pHYs",
-                                          "tEXt", "zTXt", "iTXt", "eXIf"};
-  if (type == "iCCP" && (colourType == 0 || colourType == 4)) return false;
-  return std::any_of(std::begin(kKept), std::end(kKept), [&](const char* k) { return type == k; });
-}
-
 // The sum of a filtered row's bytes read as signed, in magnitude: the row filter that makes
 // it smallest usually compresses best.
 std::uint64_t SignedSum(const std::vector<std::uint8_t>& row) {
@@ -433,6 +428,22 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   std::uint64_t inflated = 0;
   bool streamEnded = false;
   bool seenPalette = false, seenIdat = false, idatEnded = false;
+  std::uint32_t paletteEntries = 0;
+  std::set<std::string> seenOnce;  // the chunks met that a file may hold once
+  KeptChunkCheck keptCheck;
+  int examined = 0;  // chunks of the kept types, checked or left out unchecked
+  // A kept chunk that breaks its rules is left out of the output with a warning; the first
+  // few are named, the rest counted.
+  constexpr std::size_t kNamedWarnings = 10;
+  std::int64_t leftOutUnnamed = 0;
+  const auto leaveOut = [&](const std::string& type, const std::string& reason) {
+    if (decoded.warnings.size() < kNamedWarnings) {
+      decoded.warnings.push_back("'" + name + "': its " + type + " chunk is left out of the output (" +
+                                 reason + ")");
+    } else {
+      ++leftOutUnnamed;
+    }
+  };
 
   ChunkReader chunks(bytes, name);
   Chunk chunk;
@@ -440,6 +451,17 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   for (;;) {
     if (!chunks.Next(&chunk)) throw Damaged(name, "it ends before its IEND chunk");
     const std::string& type = chunk.type;
+    if (!IsChunkName(type)) {
+      throw Damaged(name, "a chunk's name, '" + Printable(type) + "', is not four letters");
+    }
+    if (IsOnceOnlyChunk(type) && !seenOnce.insert(type).second) {
+      throw Damaged(name, "it has a second " + type + " chunk");
+    }
+    if (const auto length = FixedChunkLength(type, header.colourType, paletteEntries);
+        length && *length != chunk.length) {
+      throw Damaged(name, "its " + type + " chunk's length is " + std::to_string(chunk.length) +
+                              ", not " + std::to_string(*length));
+    }
     if (seenIdat && type != "IDAT") idatEnded = true;
     if (type == "IEND") break;
     if (type == "IDAT") {
@@ -480,23 +502,37 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
         throw Damaged(name, "a grey image has a PLTE chunk");
       }
       seenPalette = true;
+      paletteEntries = chunk.length / 3;
       // Colour images may carry a suggested palette, which says nothing about their pixels.
       if (header.colourType == 3) rows.SetPalette(chunk.data, chunk.length / 3);
     } else if (type == "tRNS") {
-      const bool fits = header.colourType == 3 ? seenPalette
+      const bool fits = header.colourType == 3 ? seenPalette && chunk.length <= paletteEntries
                         : header.colourType == 0 ? chunk.length == 2
                         : header.colourType == 2 ? chunk.length == 6
                                                  : false;
       if (seenIdat || !fits) throw Damaged(name, "its tRNS chunk does not fit the image");
       rows.SetTransparency(chunk.data, chunk.length);
-    } else if (type == "IHDR") {
-      throw Damaged(name, "it has a second IHDR chunk");
     } else if ((type[0] & 0x20) == 0) {
       // An unknown critical chunk changes how the file must be read.
-      throw Damaged(name, "it has a critical chunk '" + Printable(type) + "' qfhost does not know");
-    } else if (IsKeptChunk(type, header.colourType)) {
-      decoded.metadata.push_back({type, std::vector<std::uint8_t>(chunk.data, chunk.data + chunk.length)});
+      throw Damaged(name, "it has a critical chunk '" + type + "' qfhost does not know");
+    } else if (IsKeptChunk(type, header.colourType) && ++examined <= KeptChunkCheck::kMaxChunks) {
+      const std::string fault = keptCheck.Fault(type, chunk.data, chunk.length, seenPalette, seenIdat);
+      if (fault.empty()) {
+        decoded.metadata.push_back({type, std::vector<std::uint8_t>(chunk.data, chunk.data + chunk.length)});
+      } else {
+        leaveOut(type, fault);
+      }
     }
+  }
+  if (leftOutUnnamed > 0) {
+    decoded.warnings.push_back("'" + name + "': " + std::to_string(leftOutUnnamed) +
+                               " more chunks are left out of the output for such reasons");
+  }
+  if (examined > KeptChunkCheck::kMaxChunks) {
+    decoded.warnings.push_back(
+        "'" + name + "': " + std::to_string(examined - KeptChunkCheck::kMaxChunks) +
+        " chunks past the first " + std::to_string(KeptChunkCheck::kMaxChunks) +
+        " of those qfhost keeps are left out of the output");
   }
   if (!seenIdat) throw Damaged(name, "it has no IDAT chunk");
   if (!rows.Done()) throw Damaged(name, "its pixel data ends before the last row");

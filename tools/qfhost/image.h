@@ -58,8 +58,7 @@ struct PngHeader {
 };
 
 // A chunk carried from the input to the output: one that says how the pixels look (iCCP,
-// sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) or eXIf. A grey input's iCCP is not kept:
-// its profile describes grey samples, and the output is RGBA.
+// sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) or eXIf (png_chunks.h: IsKeptChunk).
 struct PngChunk {
   std::string type;  // four letters
   std::vector<std::uint8_t> data;
@@ -68,6 +67,10 @@ struct PngChunk {
 struct DecodedPng {
   Image image;
   std::vector<PngChunk> metadata;  // in the file's order
+  // One line each (without the program's name) for the chunks of the kept types that are
+  // left out of the output, having broken their rules, or past the first
+  // KeptChunkCheck::kMaxChunks; at most a dozen lines.
+  std::vector<std::string> warnings;
 };
 
 // Called with rows done and rows in all (interlaced passes count each of their rows).
@@ -82,7 +85,9 @@ PngHeader ReadPngHeader(const std::vector<std::uint8_t>& bytes, const std::strin
 // Decodes a PNG file's bytes, of any PNG colour type, bit depth and interlacing, into 8-bit
 // RGBA: alpha 255 where the file has none; a 16-bit sample v becomes round(v / 257), a sample
 // of 1, 2 or 4 bits is spread over 0 to 255. Every chunk's CRC, the pixel stream's Adler-32
-// and every palette index are checked; throws RunError with a non-empty reason otherwise,
+// and every palette index are checked, and the rules of png_chunks.h: a chunk's name, a
+// second chunk of a type a file holds once, a fixed-size chunk's length; throws RunError
+// with a non-empty reason otherwise,
 // "more compressed data than the image holds" for a stream that would inflate to more than
 // kStreamEndAllowance bytes past the last row (refused without inflating the rest).
 DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::string& name,

@@ -18,6 +18,7 @@
 #include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
+#include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
 namespace {
@@ -119,6 +120,25 @@ TEST(Commands, ApplyRunsTheNamedFilterOverTheRectangleWithTheGivenColours) {
       }
     }
   }
+}
+
+// A kept chunk that breaks its rules is left out with one line; the image is written all the
+// same, with the chunks that keep them. --strip leaves everything out, and says nothing.
+TEST(Commands, ABrokenKeptChunkIsLeftOutWithAWarning) {
+  const fs::path dir = Scratch("left-out");
+  const std::string in = (dir / "in.png").string(), out = (dir / "out.png").string();
+  WriteWholeFile(in, EncodePng(ReadPng(kSample), {{"tEXt", {'k', 0, 'v'}}, {"tEXt", {' ', 0}}}));
+  const Result kept = RunQfhost({"apply", kModule, "0", in, out});
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  EXPECT_EQ(Lines(kept.err), std::vector<std::string>{"qfhost: '" + in + "': its tEXt chunk is left "
+                                                      "out of the output (its keyword begins or "
+                                                      "ends with a space)"});
+  const DecodedPng written = DecodePngFile(ReadWholeFile(out, kMaxFileBytes), "out");
+  ASSERT_EQ(written.metadata.size(), 1u);
+  EXPECT_EQ(written.metadata[0].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
+  const Result stripped = RunQfhost({"apply", kModule, "0", in, out, "--strip"});
+  EXPECT_EQ(stripped.status, 0);
+  EXPECT_EQ(stripped.err, "");
 }
 
 // The golden images the end-to-end test holds qfhost's output to are themselves each filter's
