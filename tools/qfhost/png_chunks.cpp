@@ -11,8 +11,12 @@
 namespace veilmere::qfhost {
 namespace {
 
+// `type` is one of `types`, each four letters. (A file may hold millions of chunks: four
+// bytes compared, not strings.)
 bool IsOneOf(const std::string& type, std::initializer_list<const char*> types) {
-  return std::any_of(types.begin(), types.end(), [&](const char* t) { return type == t; });
+  return type.size() == 4 && std::any_of(types.begin(), types.end(), [&](const char* t) {
+           return std::memcmp(type.data(), t, 4) == 0;
+         });
 }
 
 std::uint32_t Big32(const std::uint8_t* p) {
@@ -175,7 +179,7 @@ std::optional<std::uint32_t> FixedChunkLength(const std::string& type, std::uint
                 {"cICP", 4},  {"mDCv", 24}, {"cLLi", 8},  {"pHYs", 9}, {"tIME", 7},
                 {"acTL", 8},  {"fcTL", 26}};
   for (const auto& fixed : kFixed) {
-    if (type == fixed.type) return fixed.length;
+    if (IsOneOf(type, {fixed.type})) return fixed.length;
   }
   // Grey, RGB, palette, grey and alpha, RGBA: a significant-bits byte for each channel (a
   // palette's three), a background of one sample a channel at two bytes (a palette index).
