@@ -97,9 +97,18 @@ std::vector<std::uint8_t> ReadInput(const std::string& input, const Console& con
       bytes.insert(bytes.end(), chunk, chunk + console.in->gcount());
     }
     if (console.in->bad()) throw RunError("cannot read standard input");
+    bytes.shrink_to_fit();  // growing, it could hold twice the file, and would while decoding
   }
   *header = ReadPngHeader(bytes, InputName(input));
   return bytes;
+}
+
+// Refuses a run whose memory bound (image.h) passes kMaxRunBytes, before it decodes a pixel.
+void CheckMemory(std::uint64_t bound, const std::string& name) {
+  if (bound <= kMaxRunBytes) return;
+  throw RunError("'" + name + "' would take up to " + std::to_string((bound + (1 << 20) - 1) >> 20) +
+                 " MiB of memory to process, more than the " + std::to_string(kMaxRunBytes >> 20) +
+                 " MiB qfhost allows");
 }
 
 // The module and the filter apply uses, loaded once for every file.
@@ -134,17 +143,29 @@ void ReportInterruptWhileMaking(const std::string& output, const ProgressBar& pr
 void ApplyOne(const LoadedFilter& filter, const Options& options, const std::string& input,
               const std::string& output, const Console& console, ProgressBar& progress) {
   CheckOutput(output, console);
-  PngHeader header;
-  const std::vector<std::uint8_t> bytes = ReadInput(input, console, &header);
-  const FilterRect rect = RectInsideImage(options.rect, header.width, header.height);
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
-
-  progress.Phase(0, 40);
-  DecodedPng source = DecodePngFile(bytes, InputName(input), rows);
+  FilterRect rect{};
+  DecodedPng source;
+  {
+    // The file's bytes are released once decoded, as ApplyMemoryBound counts.
+    PngHeader header;
+    const std::vector<std::uint8_t> bytes = ReadInput(input, console, &header);
+    rect = RectInsideImage(options.rect, header.width, header.height);
+    CheckMemory(ApplyMemoryBound(header, bytes.size(), KeptChunkBytes(bytes, header)),
+                InputName(input));
+    progress.Phase(0, 40);
+    source = DecodePngFile(bytes, InputName(input), rows);
+  }
+  if (!options.strip && !source.warnings.empty()) {
+    progress.End();
+    for (const std::string& warning : source.warnings) console.err << "qfhost: " << warning << '\n';
+    console.err.flush();
+  }
   Image destination = source.image;
   progress.Phase(40, 60);
   filter.module->Execute(filter.index, source.image, destination, rect, &ProgressBar::Report,
                         &progress);
+  source.image = Image();  // released before encoding, as ApplyMemoryBound counts
   progress.Phase(60, 100);
   const std::vector<std::uint8_t> encoded =
       EncodePng(destination, options.strip ? std::vector<PngChunk>{} : source.metadata, rows);
@@ -240,6 +261,12 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   const auto cells = static_cast<std::int32_t>(labels.size());
   const GalleryLayout layout =
       PlanGallery(cells, header.width, header.height, options.scale, labelWidth);
+  // The file is held throughout, the source and a result while the gallery is drawn and
+  // encoded.
+  const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
+  CheckMemory(std::max(DecodeMemoryBound(header, bytes.size(), KeptChunkBytes(bytes, header)),
+                       bytes.size() + 8 * pixels + EncodeMemoryBound(layout.width, layout.height, 0)),
+              InputName(options.input));
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
   progress.Begin("reading " + FileName(options.input), 1, 1);
   Image source = DecodePngFile(bytes, InputName(options.input), rows).image;

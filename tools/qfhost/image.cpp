@@ -6,9 +6,11 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
+#include "tools/qfhost/png_chunks.h"
 
 namespace veilmere::qfhost {
 namespace {
@@ -191,6 +193,19 @@ class RowDecoder {
 
   bool Done() const { return pass_ == passes_.size(); }
 
+  // The bytes of the inflated stream the image's rows take: a filter byte and the pixels'
+  // bytes for each row of each pass that has pixels.
+  std::uint64_t StreamBytes() const {
+    std::uint64_t bytes = 0;
+    for (const Pass& pass : passes_) {
+      const std::int32_t columns = pass.Columns(header_.width);
+      if (columns == 0) continue;
+      bytes += std::uint64_t(pass.Rows(header_.height)) *
+               ((std::uint64_t(columns) * std::uint64_t(bitsPerPixel_) + 7) / 8 + 1);
+    }
+    return bytes;
+  }
+
   void Feed(const std::uint8_t* bytes, std::size_t size) {
     while (size > 0 && !Done()) {
       const std::size_t take = std::min(size, row_.size() - filled_);
@@ -357,13 +372,6 @@ struct Deflater {
   }
 };
 
-bool IsKeptChunk(const std::string& type, std::uint8_t colourType) {
-  static constexpr const char* kKept[] = {"iCCP", "sRGB", "gAMA", "cHRM", "pHYs",
-                                          "tEXt", "zTXt", "iTXt", "eXIf"};
-  if (type == "iCCP" && (colourType == 0 || colourType == 4)) return false;
-  return std::any_of(std::begin(kKept), std::end(kKept), [&](const char* k) { return type == k; });
-}
-
 // The sum of a filtered row's bytes read as signed, in magnitude: the row filter that makes
 // it smallest usually compresses best.
 std::uint64_t SignedSum(const std::vector<std::uint8_t>& row) {
@@ -415,8 +423,27 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   if (::inflateInit(&inflater.stream) != Z_OK) throw RunError("out of memory");
   inflater.ready = true;
   std::vector<std::uint8_t> out(std::size_t{1} << 16);
+  // The most the stream may inflate to; zlib is never asked for a byte past one more than that.
+  const std::uint64_t inflateLimit = rows.StreamBytes() + kStreamEndAllowance;
+  std::uint64_t inflated = 0;
   bool streamEnded = false;
   bool seenPalette = false, seenIdat = false, idatEnded = false;
+  std::uint32_t paletteEntries = 0;
+  std::set<std::string> seenOnce;  // the chunks met that a file may hold once
+  KeptChunkCheck keptCheck;
+  int examined = 0;  // chunks of the kept types, checked or left out unchecked
+  // A kept chunk that breaks its rules is left out of the output with a warning; the first
+  // few are named, the rest counted.
+  constexpr std::size_t kNamedWarnings = 10;
+  std::int64_t leftOutUnnamed = 0;
+  const auto leaveOut = [&](const std::string& type, const std::string& reason) {
+    if (decoded.warnings.size() < kNamedWarnings) {
+      decoded.warnings.push_back("'" + name + "': its " + type + " chunk is left out of the output (" +
+                                 reason + ")");
+    } else {
+      ++leftOutUnnamed;
+    }
+  };
 
   ChunkReader chunks(bytes, name);
   Chunk chunk;
@@ -424,6 +451,17 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   for (;;) {
     if (!chunks.Next(&chunk)) throw Damaged(name, "it ends before its IEND chunk");
     const std::string& type = chunk.type;
+    if (!IsChunkName(type)) {
+      throw Damaged(name, "a chunk's name, '" + Printable(type) + "', is not four letters");
+    }
+    if (IsOnceOnlyChunk(type) && !seenOnce.insert(type).second) {
+      throw Damaged(name, "it has a second " + type + " chunk");
+    }
+    if (const auto length = FixedChunkLength(type, header.colourType, paletteEntries);
+        length && *length != chunk.length) {
+      throw Damaged(name, "its " + type + " chunk's length is " + std::to_string(chunk.length) +
+                              ", not " + std::to_string(*length));
+    }
     if (seenIdat && type != "IDAT") idatEnded = true;
     if (type == "IEND") break;
     if (type == "IDAT") {
@@ -432,13 +470,18 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
       seenIdat = true;
       inflater.stream.next_in = const_cast<Bytef*>(chunk.data);
       inflater.stream.avail_in = chunk.length;
-      // Everything is inflated to the stream's end, after the last row too, so that zlib
-      // reaches the Adler-32 and checks it.
+      // The stream is inflated to its end, after the last row too, so that zlib reaches the
+      // Adler-32 and checks it; but never further than inflateLimit.
       while (!streamEnded && inflater.stream.avail_in > 0) {
+        const std::size_t room = static_cast<std::size_t>(
+            std::min<std::uint64_t>(out.size(), inflateLimit + 1 - inflated));
         inflater.stream.next_out = out.data();
-        inflater.stream.avail_out = static_cast<uInt>(out.size());
+        inflater.stream.avail_out = static_cast<uInt>(room);
         const int result = ::inflate(&inflater.stream, Z_NO_FLUSH);
-        rows.Feed(out.data(), out.size() - inflater.stream.avail_out);
+        const std::size_t produced = room - inflater.stream.avail_out;
+        rows.Feed(out.data(), produced);
+        inflated += produced;
+        if (inflated > inflateLimit) throw Damaged(name, "more compressed data than the image holds");
         if (result == Z_STREAM_END) {
           streamEnded = true;
         } else if (result == Z_MEM_ERROR) {
@@ -459,23 +502,37 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
         throw Damaged(name, "a grey image has a PLTE chunk");
       }
       seenPalette = true;
+      paletteEntries = chunk.length / 3;
       // Colour images may carry a suggested palette, which says nothing about their pixels.
       if (header.colourType == 3) rows.SetPalette(chunk.data, chunk.length / 3);
     } else if (type == "tRNS") {
-      const bool fits = header.colourType == 3 ? seenPalette
+      const bool fits = header.colourType == 3 ? seenPalette && chunk.length <= paletteEntries
                         : header.colourType == 0 ? chunk.length == 2
                         : header.colourType == 2 ? chunk.length == 6
                                                  : false;
       if (seenIdat || !fits) throw Damaged(name, "its tRNS chunk does not fit the image");
       rows.SetTransparency(chunk.data, chunk.length);
-    } else if (type == "IHDR") {
-      throw Damaged(name, "it has a second IHDR chunk");
     } else if ((type[0] & 0x20) == 0) {
       // An unknown critical chunk changes how the file must be read.
-      throw Damaged(name, "it has a critical chunk '" + Printable(type) + "' qfhost does not know");
-    } else if (IsKeptChunk(type, header.colourType)) {
-      decoded.metadata.push_back({type, std::vector<std::uint8_t>(chunk.data, chunk.data + chunk.length)});
+      throw Damaged(name, "it has a critical chunk '" + type + "' qfhost does not know");
+    } else if (IsKeptChunk(type, header.colourType) && ++examined <= KeptChunkCheck::kMaxChunks) {
+      const std::string fault = keptCheck.Fault(type, chunk.data, chunk.length, seenPalette, seenIdat);
+      if (fault.empty()) {
+        decoded.metadata.push_back({type, std::vector<std::uint8_t>(chunk.data, chunk.data + chunk.length)});
+      } else {
+        leaveOut(type, fault);
+      }
     }
+  }
+  if (leftOutUnnamed > 0) {
+    decoded.warnings.push_back("'" + name + "': " + std::to_string(leftOutUnnamed) +
+                               " more chunks are left out of the output for such reasons");
+  }
+  if (examined > KeptChunkCheck::kMaxChunks) {
+    decoded.warnings.push_back(
+        "'" + name + "': " + std::to_string(examined - KeptChunkCheck::kMaxChunks) +
+        " chunks past the first " + std::to_string(KeptChunkCheck::kMaxChunks) +
+        " of those qfhost keeps are left out of the output");
   }
   if (!seenIdat) throw Damaged(name, "it has no IDAT chunk");
   if (!rows.Done()) throw Damaged(name, "its pixel data ends before the last row");
@@ -487,6 +544,28 @@ Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name)
   return std::move(DecodePngFile(bytes, name).image);
 }
 
+namespace {
+
+// zlib's two settings for the encoder's two streams: its best level with its default
+// strategy, which suits flat, screenshot-like images, and libpng's defaults (level 6,
+// Z_FILTERED, memory level 8), so that the output is never larger than what that library
+// writes for the same pixels with the same filters.
+constexpr int kDeflateSettings[2][3] = {{Z_BEST_COMPRESSION, 9, Z_DEFAULT_STRATEGY},
+                                        {6, 8, Z_FILTERED}};
+
+void StartDeflater(Deflater& deflater, const int settings[3]) {
+  if (::deflateInit2(&deflater.stream, settings[0], Z_DEFLATED, 15, settings[1], settings[2]) != Z_OK) {
+    throw RunError("out of memory");
+  }
+  deflater.ready = true;
+}
+
+// The bytes a filtered image of width x height 8-bit RGBA pixels takes: a filter byte and 4
+// bytes a pixel for each row.
+std::uint64_t EncodedRowBytes(std::int32_t width) { return std::uint64_t(width) * 4 + 1; }
+
+}  // namespace
+
 std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChunk>& metadata,
                                     const RowProgress& progress) {
   if (image.width <= 0 || image.height <= 0) throw RunError("cannot write an empty image");
@@ -494,23 +573,29 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
     throw RunError("a " + std::to_string(image.width) + "x" + std::to_string(image.height) +
                    " image is too large to write");
   }
-  // Two zlib streams take the same filtered rows, and the smaller result is written: zlib's
-  // best level with its default strategy, which suits flat, screenshot-like images, and the
-  // settings of libpng's defaults (level 6, Z_FILTERED, memory level 8), so that the output
-  // is never larger than what that library writes for the same pixels with the same filters.
+  // Two zlib streams take the same filtered rows, and the smaller result is written. Each
+  // keeps what it compresses in blocks of kIdatSize, the IDAT chunks of the file, so that it
+  // holds no more than its size and a block (a growing vector could hold twice its size).
   struct Stream {
     Deflater deflater;
-    std::vector<std::uint8_t> compressed;
+    std::vector<std::vector<std::uint8_t>> blocks;
+    std::size_t size = 0;
+    void Append(const std::uint8_t* data, std::size_t n) {
+      while (n > 0) {
+        if (blocks.empty() || blocks.back().size() == kIdatSize) {
+          blocks.emplace_back().reserve(kIdatSize);
+        }
+        std::vector<std::uint8_t>& block = blocks.back();
+        const std::size_t take = std::min(n, kIdatSize - block.size());
+        block.insert(block.end(), data, data + take);
+        data += take;
+        n -= take;
+        size += take;
+      }
+    }
   };
   std::array<Stream, 2> streams;
-  const int settings[2][3] = {{Z_BEST_COMPRESSION, 9, Z_DEFAULT_STRATEGY}, {6, 8, Z_FILTERED}};
-  for (std::size_t i = 0; i < streams.size(); ++i) {
-    if (::deflateInit2(&streams[i].deflater.stream, settings[i][0], Z_DEFLATED, 15, settings[i][1],
-                       settings[i][2]) != Z_OK) {
-      throw RunError("out of memory");
-    }
-    streams[i].deflater.ready = true;
-  }
+  for (std::size_t i = 0; i < streams.size(); ++i) StartDeflater(streams[i].deflater, kDeflateSettings[i]);
   std::vector<std::uint8_t> out(std::size_t{1} << 16);
   const auto deflate = [&](const std::uint8_t* data, std::size_t size, int flush) {
     for (Stream& each : streams) {
@@ -523,44 +608,48 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
         stream.avail_out = static_cast<uInt>(out.size());
         result = ::deflate(&stream, flush);
         if (result == Z_STREAM_ERROR) throw RunError("cannot compress the image");
-        each.compressed.insert(each.compressed.end(), out.data(),
-                               out.data() + (out.size() - stream.avail_out));
+        each.Append(out.data(), out.size() - stream.avail_out);
       } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
     }
   };
 
-  // Each candidate row: the filter byte, then 4 bytes a pixel.
+  // Each row is filtered five ways, one after the other, into `trial`; the one whose bytes,
+  // read as signed, sum smallest in magnitude so far is kept in `best`.
   const std::size_t rowBytes = std::size_t(image.width) * 4;
-  std::vector<std::uint8_t> raw(rowBytes), above(rowBytes, 0);
-  std::array<std::vector<std::uint8_t>, 5> candidates;
-  for (std::size_t f = 0; f < candidates.size(); ++f) candidates[f].assign(rowBytes + 1, std::uint8_t(f));
+  std::vector<std::uint8_t> raw(rowBytes), above(rowBytes, 0), best(rowBytes + 1), trial(rowBytes + 1);
   for (std::int32_t y = 0; y < image.height; ++y) {
     PixelsToRgba(&image.at(0, y), std::size_t(image.width), raw.data());
-    for (std::size_t i = 0; i < rowBytes; ++i) {
-      const int left = i >= 4 ? raw[i - 4] : 0;
-      const int upLeft = i >= 4 ? above[i - 4] : 0;
-      candidates[0][i + 1] = raw[i];
-      candidates[1][i + 1] = std::uint8_t(raw[i] - left);
-      candidates[2][i + 1] = std::uint8_t(raw[i] - above[i]);
-      candidates[3][i + 1] = std::uint8_t(raw[i] - ((left + above[i]) >> 1));
-      candidates[4][i + 1] = std::uint8_t(raw[i] - Paeth(left, above[i], upLeft));
+    std::uint64_t bestSum = ~std::uint64_t{0};
+    for (std::uint8_t filter = 0; filter < 5; ++filter) {
+      trial[0] = filter;
+      for (std::size_t i = 0; i < rowBytes; ++i) {
+        const int left = i >= 4 ? raw[i - 4] : 0;
+        const int upLeft = i >= 4 ? above[i - 4] : 0;
+        const int predicted = filter == 0   ? 0
+                              : filter == 1 ? left
+                              : filter == 2 ? above[i]
+                              : filter == 3 ? (left + above[i]) >> 1
+                                            : Paeth(left, above[i], upLeft);
+        trial[i + 1] = std::uint8_t(raw[i] - predicted);
+      }
+      const std::uint64_t sum = SignedSum(trial);
+      if (sum < bestSum) best.swap(trial), bestSum = sum;
     }
-    std::size_t best = 0;
-    std::uint64_t bestSum = SignedSum(candidates[0]);
-    for (std::size_t f = 1; f < candidates.size(); ++f) {
-      const std::uint64_t sum = SignedSum(candidates[f]);
-      if (sum < bestSum) best = f, bestSum = sum;
-    }
-    deflate(candidates[best].data(), candidates[best].size(), Z_NO_FLUSH);
+    deflate(best.data(), best.size(), Z_NO_FLUSH);
     raw.swap(above);
     if (progress) progress(y + 1, image.height);
   }
   deflate(nullptr, 0, Z_FINISH);
-  const std::vector<std::uint8_t>& compressed =
-      streams[0].compressed.size() <= streams[1].compressed.size() ? streams[0].compressed
-                                                                     : streams[1].compressed;
+  // The larger stream goes before the file is made; each block of the other goes as it is
+  // copied.
+  Stream& smaller = streams[0].size <= streams[1].size ? streams[0] : streams[1];
+  Stream& larger = &smaller == &streams[0] ? streams[1] : streams[0];
+  std::vector<std::vector<std::uint8_t>>().swap(larger.blocks);
 
+  std::size_t fileSize = sizeof kPngSignature + 25 + smaller.size + 12 * smaller.blocks.size() + 12;
+  for (const PngChunk& chunk : metadata) fileSize += chunk.data.size() + 12;
   std::vector<std::uint8_t> file(kPngSignature, kPngSignature + sizeof kPngSignature);
+  file.reserve(fileSize);
   std::vector<std::uint8_t> header;
   Put32(header, static_cast<std::uint32_t>(image.width));
   Put32(header, static_cast<std::uint32_t>(image.height));
@@ -569,11 +658,58 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
   for (const PngChunk& chunk : metadata) {
     AppendChunk(file, chunk.type.c_str(), chunk.data.data(), chunk.data.size());
   }
-  for (std::size_t at = 0; at < compressed.size(); at += kIdatSize) {
-    AppendChunk(file, "IDAT", compressed.data() + at, std::min(kIdatSize, compressed.size() - at));
+  for (std::vector<std::uint8_t>& block : smaller.blocks) {
+    AppendChunk(file, "IDAT", block.data(), block.size());
+    std::vector<std::uint8_t>().swap(block);
   }
   AppendChunk(file, "IEND", nullptr, 0);
   return file;
+}
+
+std::uint64_t EncodeMemoryBound(std::int32_t width, std::int32_t height, std::uint64_t metadataBytes) {
+  const std::uint64_t filtered = EncodedRowBytes(width) * std::uint64_t(height);
+  std::uint64_t compressed = 0;  // both streams at their largest, as zlib bounds them
+  for (const auto& settings : kDeflateSettings) {
+    Deflater deflater;
+    StartDeflater(deflater, settings);
+    compressed += ::deflateBound(&deflater.stream, static_cast<uLong>(filtered));
+  }
+  const std::uint64_t chunks = (compressed + kIdatSize - 1) / kIdatSize;  // blocks, and IDATs
+  // The image; the metadata given and its copy in the file; the two streams (either both, or
+  // the smaller and the file that holds it) with a partly filled block each and each IDAT's
+  // 12 bytes; four rows; zlib's states and the buffers, under kCodecOverhead.
+  return 4 * std::uint64_t(width) * std::uint64_t(height) + 2 * metadataBytes + compressed +
+         2 * kIdatSize + 12 * chunks + 57 + 12 * std::uint64_t(KeptChunkCheck::kMaxChunks) +
+         4 * EncodedRowBytes(width) + kCodecOverhead;
+}
+
+std::uint64_t KeptChunkBytes(const std::vector<std::uint8_t>& bytes, const PngHeader& header) {
+  std::uint64_t kept = 0;
+  int examined = 0;
+  for (std::size_t at = sizeof kPngSignature; bytes.size() - at >= 12;) {
+    const std::uint32_t length = Big32(&bytes[at]);
+    const std::string type(bytes.begin() + std::ptrdiff_t(at) + 4, bytes.begin() + std::ptrdiff_t(at) + 8);
+    if (type == "IEND" || length > bytes.size() - at - 12) break;
+    if (IsKeptChunk(type, header.colourType) && ++examined <= KeptChunkCheck::kMaxChunks) kept += length;
+    at += std::size_t{length} + 12;
+  }
+  return kept;
+}
+
+std::uint64_t DecodeMemoryBound(const PngHeader& header, std::uint64_t fileBytes, std::uint64_t keptBytes) {
+  const std::uint64_t bitsPerPixel = std::uint64_t(Channels(header.colourType)) * header.depth;
+  const std::uint64_t rowBytes = (std::uint64_t(header.width) * bitsPerPixel + 7) / 8 + 1;
+  // The file, the image, the kept chunks' copies, two rows.
+  return fileBytes + keptBytes + 4 * std::uint64_t(header.width) * std::uint64_t(header.height) +
+         2 * rowBytes + kCodecOverhead;
+}
+
+std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes, std::uint64_t keptBytes) {
+  const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
+  const std::uint64_t filtering = 8 * pixels + keptBytes;  // source, result, kept chunks
+  // The result and its kept chunks are encoded once the source is gone.
+  const std::uint64_t encoding = EncodeMemoryBound(header.width, header.height, keptBytes);
+  return std::max({DecodeMemoryBound(header, fileBytes, keptBytes), filtering, encoding});
 }
 
 Image ReadPng(const std::string& path) { return DecodePng(ReadWholeFile(path, kMaxFileBytes), path); }

@@ -32,11 +32,20 @@ struct Image {
 };
 
 // The limits that bound qfhost's memory, checked from a file's size and its PNG header before
-// any pixel is decoded. An image holds 4 bytes a pixel, and a run holds two (source and
-// result), so a run needs at most about 8 x kMaxImagePixels bytes (512 MiB) plus the file
-// and its PNG output.
+// any pixel is decoded: its pixels and bytes, and the memory a run holds at once, which the
+// *MemoryBound functions below give and which must not pass kMaxRunBytes.
 inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;  // 67,108,864
 inline constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 27;    // 128 MiB
+inline constexpr std::uint64_t kMaxRunBytes = std::uint64_t{1} << 30;   // 1 GiB
+// What the PNG code holds besides images, rows, files and chunks: zlib's states (an inflater,
+// or two deflaters of at most 400 KiB each), its buffers, and the checks of kept chunks.
+inline constexpr std::uint64_t kCodecOverhead = std::uint64_t{2} << 20;
+
+// What a pixel stream may inflate to past the image's last row and still be read, so that a
+// stream some encoder ended with a few spare bytes decodes. The decoder never inflates more
+// than the rows plus this: a stream that goes on is refused, however far it would go, so that
+// no file makes qfhost inflate more than its image holds.
+inline constexpr std::uint64_t kStreamEndAllowance = 1024;
 
 // Between the file's byte order (R, G, B, A) and the module's (B, G, R, A); `count` pixels.
 void RgbaToPixels(const std::uint8_t* rgba, std::size_t count, Pixel* out);
@@ -52,8 +61,7 @@ struct PngHeader {
 };
 
 // A chunk carried from the input to the output: one that says how the pixels look (iCCP,
-// sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) or eXIf. A grey input's iCCP is not kept:
-// its profile describes grey samples, and the output is RGBA.
+// sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) or eXIf (png_chunks.h: IsKeptChunk).
 struct PngChunk {
   std::string type;  // four letters
   std::vector<std::uint8_t> data;
@@ -62,6 +70,10 @@ struct PngChunk {
 struct DecodedPng {
   Image image;
   std::vector<PngChunk> metadata;  // in the file's order
+  // One line each (without the program's name) for the chunks of the kept types that are
+  // left out of the output, having broken their rules, or past the first
+  // KeptChunkCheck::kMaxChunks; at most a dozen lines.
+  std::vector<std::string> warnings;
 };
 
 // Called with rows done and rows in all (interlaced passes count each of their rows).
@@ -76,7 +88,11 @@ PngHeader ReadPngHeader(const std::vector<std::uint8_t>& bytes, const std::strin
 // Decodes a PNG file's bytes, of any PNG colour type, bit depth and interlacing, into 8-bit
 // RGBA: alpha 255 where the file has none; a 16-bit sample v becomes round(v / 257), a sample
 // of 1, 2 or 4 bits is spread over 0 to 255. Every chunk's CRC, the pixel stream's Adler-32
-// and every palette index are checked; throws RunError with a non-empty reason otherwise.
+// and every palette index are checked, and the rules of png_chunks.h: a chunk's name, a
+// second chunk of a type a file holds once, a fixed-size chunk's length; throws RunError
+// with a non-empty reason otherwise,
+// "more compressed data than the image holds" for a stream that would inflate to more than
+// kStreamEndAllowance bytes past the last row (refused without inflating the rest).
 DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::string& name,
                          const RowProgress& progress = {});
 // The image alone.
@@ -90,6 +106,24 @@ Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name)
 std::vector<std::uint8_t> EncodePng(const Image& image,
                                     const std::vector<PngChunk>& metadata = {},
                                     const RowProgress& progress = {});
+
+// The bytes of the chunks a decoder would keep from a file with `header` (at most the first
+// KeptChunkCheck::kMaxChunks of them): a walk over the chunks' lengths, without their CRCs.
+std::uint64_t KeptChunkBytes(const std::vector<std::uint8_t>& bytes, const PngHeader& header);
+
+// The most memory, in bytes, that these hold at once, counting every buffer they make, for:
+// decoding a file of `fileBytes` bytes with `header` and `keptBytes` of kept chunks (the
+// file, the image, the kept chunks' copies, and two rows of the file's format);
+std::uint64_t DecodeMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
+                                std::uint64_t keptBytes);
+// encoding a width x height image with `metadataBytes` of kept chunks (the image, the chunks
+// and their copy in the file, both zlib streams at the size deflateBound allows them, four
+// rows of 4 bytes a pixel);
+std::uint64_t EncodeMemoryBound(std::int32_t width, std::int32_t height, std::uint64_t metadataBytes);
+// qfhost apply, which decodes, releases the file, filters into a copy (8 bytes a pixel and
+// the kept chunks), releases the source and encodes: the largest of the three.
+std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
+                               std::uint64_t keptBytes);
 
 // ReadWholeFile (at most kMaxFileBytes) + DecodePng, and EncodePng + WriteWholeFile: the
 // output file is written whole or not at all.

@@ -292,12 +292,55 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t li
   return bytes;
 }
 
-std::string CheckOutputPath(const std::string& path) {
+namespace {
+
+// The file a handle names after every link, in the form GetFinalPathNameByHandleW gives
+// ("\\?\C:\folder\name").
+std::wstring FinalPath(HANDLE file) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (size == 0) return L"";
+    if (size < path.size()) {
+      path.resize(size);
+      return path;
+    }
+    path.resize(size);  // the size needed, its terminating null included
+  }
+}
+
+// CheckOutputPath's checks; the Windows path of the file to replace.
+std::wstring OutputTarget(const std::string& path) {
   const auto fail = [&](const std::string& reason) {
     return RunError("cannot write " + Quoted(path) + ": " + reason);
   };
-  const std::wstring target = WindowsPath(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
+  std::wstring target = WindowsPath(path);
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  // An existing file is replaced where it lies after every symbolic link, as on POSIX: the
+  // link stays and the file it names is replaced. Opening the path follows its links, and
+  // GetFinalPathNameByHandleW names the file reached. That finds the links Windows shows as
+  // reparse points (whose attributes GetFileAttributesW gives without following them) and
+  // those it does not: under Wine, a POSIX link looks like a plain file. A link to nothing
+  // is refused.
+  bool followed = false;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    Handle linked(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+    const DWORD error = linked.valid() ? ERROR_SUCCESS : GetLastError();
+    if (linked.valid()) {
+      if (std::wstring file = FinalPath(linked.get()); !file.empty()) {
+        followed = true;
+        target = std::move(file);
+        attributes = GetFileAttributesW(target.c_str());
+      }
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      throw fail(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                     ? "it is a symbolic link to nothing"
+                     : SystemMessage(error));
+    }
+  }
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) throw fail("it is a folder");
     Handle existing(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
@@ -319,12 +362,22 @@ std::string CheckOutputPath(const std::string& path) {
     const std::wstring folder = target.substr(0, slash + (target[slash] == L':' ? 1 : 0));
     const std::size_t shown = path.find_last_of("/\\");
     if (!folder.empty() && folder.back() != L':') {
-      const std::string problem =
-          FolderProblem(folder, shown == std::string::npos ? "." : path.substr(0, shown), "folder");
+      // A followed path starts "\\?\", which says nothing to the user.
+      const std::size_t prefix = folder.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
+      const std::string name = followed ? hostkit::Utf8FromWide(std::wstring_view(folder).substr(prefix))
+                               : shown == std::string::npos ? "."
+                                                            : path.substr(0, shown);
+      const std::string problem = FolderProblem(folder, name, "folder");
       if (!problem.empty()) throw fail(problem);
     }
   }
-  return path;
+  return target;
+}
+
+}  // namespace
+
+std::string CheckOutputPath(const std::string& path) {
+  return hostkit::Utf8FromWide(OutputTarget(path));
 }
 
 void CheckOutputFolder(const std::string& folder) {
@@ -346,11 +399,10 @@ void CheckOutputFolder(const std::string& folder) {
 
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
                     void (*beforeRename)()) {
-  CheckOutputPath(path);
+  const std::wstring target = OutputTarget(path);
   const auto fail = [&](const std::string& reason) {
     return RunError("cannot write " + Quoted(path) + ": " + reason);
   };
-  const std::wstring target = WindowsPath(path);
   TemporaryFile temporary(target);
   if (!temporary.valid()) throw fail(temporary.error());
 

@@ -4,6 +4,7 @@
 #include "tools/qfhost/commands.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -18,6 +19,7 @@
 #include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
+#include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
 namespace {
@@ -121,6 +123,25 @@ TEST(Commands, ApplyRunsTheNamedFilterOverTheRectangleWithTheGivenColours) {
   }
 }
 
+// A kept chunk that breaks its rules is left out with one line; the image is written all the
+// same, with the chunks that keep them. --strip leaves everything out, and says nothing.
+TEST(Commands, ABrokenKeptChunkIsLeftOutWithAWarning) {
+  const fs::path dir = Scratch("left-out");
+  const std::string in = (dir / "in.png").string(), out = (dir / "out.png").string();
+  WriteWholeFile(in, EncodePng(ReadPng(kSample), {{"tEXt", {'k', 0, 'v'}}, {"tEXt", {' ', 0}}}));
+  const Result kept = RunQfhost({"apply", kModule, "0", in, out});
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  EXPECT_EQ(Lines(kept.err), std::vector<std::string>{"qfhost: '" + in + "': its tEXt chunk is left "
+                                                      "out of the output (its keyword begins or "
+                                                      "ends with a space)"});
+  const DecodedPng written = DecodePngFile(ReadWholeFile(out, kMaxFileBytes), "out");
+  ASSERT_EQ(written.metadata.size(), 1u);
+  EXPECT_EQ(written.metadata[0].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
+  const Result stripped = RunQfhost({"apply", kModule, "0", in, out, "--strip"});
+  EXPECT_EQ(stripped.status, 0);
+  EXPECT_EQ(stripped.err, "");
+}
+
 // The golden images the end-to-end test holds qfhost's output to are themselves each filter's
 // rule applied to the sample, at qfhost's default colours.
 TEST(Commands, TheGoldenImagesAreEachRuleAppliedToTheSample) {
@@ -196,6 +217,13 @@ TEST(Commands, TheProgressBarGoesToATerminalOnlyAndNotWithQuiet) {
 TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
   const fs::path dir = Scratch("bad");
   std::ofstream(dir / "text.png") << "not a picture";
+  // 2^26 x 1 16-bit RGBA, within the pixel limit but not the memory bound, and with no pixel
+  // data: refused before decoding, it is not called damaged.
+  std::vector<std::uint8_t> wide = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                                    'I', 'H', 'D', 'R', 4, 0, 0, 0, 0, 0, 0, 1, 16, 6, 0, 0, 0};
+  const uLong crc = crc32(0, wide.data() + 12, 17);
+  for (int shift : {24, 16, 8, 0}) wide.push_back(std::uint8_t(crc >> shift));
+  WriteWholeFile((dir / "wide.png").string(), wide);
   std::ofstream(dir / "existing.png") << "keep me";
   const std::string out = (dir / "out.png").string();
   const std::string existing = (dir / "existing.png").string();
@@ -207,6 +235,7 @@ TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
       {{"apply", kModule, "0", missing, out}, "cannot read '" + missing + "'"},
       {{"apply", kModule, "0", dir.string(), out}, "cannot read '" + dir.string() + "'"},
       {{"apply", kModule, "0", (dir / "text.png").string(), out}, "is not a PNG file"},
+      {{"apply", kModule, "0", (dir / "wide.png").string(), out}, "MiB of memory to process"},
       {{"apply", missing, "0", kSample, out}, "cannot load module '" + missing + "'"},
       {{"apply", kSample, "0", kSample, out}, "cannot load module"},
       {{"apply", QFHOST_MODULE_WITHOUT_SETUP_PATH, "0", kSample, out}, "lacks the export QFF_Setup"},
@@ -229,7 +258,7 @@ TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"existing.png", "text.png"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"existing.png", "text.png", "wide.png"}));
   std::ifstream kept(existing);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
 }

@@ -4,6 +4,7 @@
 #include "tools/qfhost/image.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -49,6 +50,20 @@ class PngBuilder {
     return *this;
   }
 
+  // A chunk to come after the pixels.
+  PngBuilder& After(const char* type, const std::vector<std::uint8_t>& data) {
+    after_.emplace_back(type, data);
+    return *this;
+  }
+
+  // `stream`: the whole zlib stream, in one IDAT.
+  std::vector<std::uint8_t> FinishStream(const std::vector<std::uint8_t>& stream) {
+    Chunk("IDAT", stream);
+    for (const auto& [type, data] : after_) Chunk(type.c_str(), data);
+    Chunk("IEND", {});
+    return file_;
+  }
+
   // `rows`: each row's filter byte (0) and its bytes. `adlerError` spoils the checksum.
   std::vector<std::uint8_t> Finish(const std::vector<std::uint8_t>& rows, std::uint32_t adlerError = 0) {
     std::vector<std::uint8_t> z = {0x78, 0x01};
@@ -68,9 +83,7 @@ class PngBuilder {
       b = (b + a) % 65521;
     }
     Put32(z, ((b << 16) | a) ^ adlerError);
-    Chunk("IDAT", z);
-    Chunk("IEND", {});
-    return file_;
+    return FinishStream(z);
   }
 
  private:
@@ -87,7 +100,34 @@ class PngBuilder {
     return ~crc;
   }
   std::vector<std::uint8_t> file_;
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> after_;
 };
+
+std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::vector<std::uint8_t> operator+(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// `data` as a zlib stream.
+std::vector<std::uint8_t> Z(const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> out(compressBound(static_cast<uLong>(data.size())));
+  uLongf size = static_cast<uLongf>(out.size());
+  EXPECT_EQ(compress(out.data(), &size, data.data(), static_cast<uLong>(data.size())), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+// An iCCP chunk's data: name "p", method 0 and a compressed 132-byte profile header of
+// `colourSpace`, whose length field is off by `lengthError`.
+std::vector<std::uint8_t> Iccp(const char* colourSpace = "RGB ", std::uint32_t lengthError = 0) {
+  std::vector<std::uint8_t> profile(132, 0);
+  profile[3] = std::uint8_t(132 + lengthError);
+  std::copy_n(colourSpace, 4, profile.begin() + 16);
+  std::copy_n("acsp", 4, profile.begin() + 36);
+  return Bytes(std::string("p\0\0", 3)) + Z(profile);
+}
 
 std::vector<std::uint8_t> FileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -112,6 +152,74 @@ std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
     return error.what();
   }
   return "decoded";
+}
+
+// A zlib stream of `row`, then `mebibytes` MiB of zero bytes, with its true Adler-32: 1,024
+// MiB takes about a MiB. Each MiB follows a full flush, which resets the compressor, so every
+// one compresses to the same bytes, and the stream repeats them rather than compress them all.
+std::vector<std::uint8_t> RowThenZeros(const std::vector<std::uint8_t>& row, int mebibytes) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit(&z, Z_BEST_COMPRESSION), Z_OK);
+  std::vector<std::uint8_t> zeros(std::size_t{1} << 20, 0);
+  const auto compress = [&](const std::uint8_t* data, std::size_t size, int flush) {
+    std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(size)) + 64);
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_NE(deflate(&z, flush), Z_STREAM_ERROR);
+    out.resize(out.size() - z.avail_out);
+    return out;
+  };
+  std::vector<std::uint8_t> stream = compress(row.data(), row.size(), Z_FULL_FLUSH);
+  const std::vector<std::uint8_t> mebibyte = compress(zeros.data(), zeros.size(), Z_FULL_FLUSH);
+  EXPECT_EQ(compress(zeros.data(), zeros.size(), Z_FULL_FLUSH), mebibyte);
+  std::vector<std::uint8_t> end = compress(nullptr, 0, Z_FINISH);  // last block, Adler-32
+  deflateEnd(&z);
+  uLong adler = adler32(adler32(0, nullptr, 0), row.data(), static_cast<uInt>(row.size()));
+  const uLong zerosAdler = adler32(adler32(0, nullptr, 0), zeros.data(), static_cast<uInt>(zeros.size()));
+  for (int i = 0; i < mebibytes; ++i) {
+    stream.insert(stream.end(), mebibyte.begin(), mebibyte.end());
+    adler = adler32_combine(adler, zerosAdler, static_cast<z_off_t>(zeros.size()));
+  }
+  for (int i = 0; i < 4; ++i) end[end.size() - 4 + i] = std::uint8_t(adler >> (24 - 8 * i));
+  stream.insert(stream.end(), end.begin(), end.end());
+  return stream;
+}
+
+// The decoder inflates no more than the rows and kStreamEndAllowance bytes; within that a
+// stream is read to its end and its checksum checked.
+TEST(Png, InflatesNoMoreThanTheImageHolds) {
+  const std::vector<std::uint8_t> row = {0, 1, 2, 3, 4};  // a 1x1 RGBA image's row
+  const auto rowAndSpare = [&](std::size_t spare) {
+    std::vector<std::uint8_t> bytes = row;
+    bytes.resize(row.size() + spare, 0);
+    return bytes;
+  };
+  const std::string tooMuch = "more compressed data than the image holds";
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> file;
+    std::string reason;  // empty: decoded
+  } cases[] = {
+      {"1 GiB past the row", PngBuilder(1, 1, 8, 6).FinishStream(RowThenZeros(row, 1024)), tooMuch},
+      {"the allowance exactly", PngBuilder(1, 1, 8, 6).Finish(rowAndSpare(kStreamEndAllowance)), ""},
+      {"a byte more", PngBuilder(1, 1, 8, 6).Finish(rowAndSpare(kStreamEndAllowance + 1)), tooMuch},
+      {"spare bytes, wrong Adler-32", PngBuilder(1, 1, 8, 6).Finish(rowAndSpare(10), 1),
+       "incorrect data check"},
+      {"wrong Adler-32 right after the rows", PngBuilder(1, 1, 8, 6).Finish(row, 1 << 16),
+       "incorrect data check"},
+  };
+  for (const auto& c : cases) {
+    const std::string message = DecodeError(c.file);
+    if (c.reason.empty()) {
+      EXPECT_EQ(message, "decoded") << c.what;
+    } else {
+      EXPECT_EQ(message.rfind("'x.png' is a damaged PNG file (", 0), 0u) << c.what << ": " << message;
+      EXPECT_NE(message.find(c.reason), std::string::npos) << c.what << ": " << message;
+    }
+  }
+  EXPECT_LT(cases[0].file.size(), std::size_t{2} << 20);  // 1 GiB of zeros in under 2 MiB
 }
 
 TEST(PixelConversion, SwapsRedAndBlueBothWays) {
@@ -214,22 +322,122 @@ TEST(Png, KeepsMetadataChunksButAGreyImagesProfile) {
     for (const PngChunk& chunk : chunks) names.push_back(chunk.type);
     return names;
   };
-  const std::vector<std::uint8_t> rgb = PngBuilder(1, 1, 8, 2)
-                                            .Chunk("iCCP", {'p', 0, 0, 1})
-                                            .Chunk("sRGB", {0})
-                                            .Chunk("prVt", {1})  // unknown: dropped
-                                            .Chunk("tEXt", {'k', 0, 'v'})
-                                            .Chunk("eXIf", {'M', 'M', 0, 42})
-                                            .Finish({0, 1, 2, 3});
+  // One of each kept type, each keeping its rules.
+  const std::vector<std::uint8_t> rgb =
+      PngBuilder(1, 1, 8, 2)
+          .Chunk("iCCP", Iccp())
+          .Chunk("sRGB", {0})
+          .Chunk("gAMA", {0, 0, 0xB1, 0x8F})
+          .Chunk("cHRM", std::vector<std::uint8_t>(32, 1))
+          .Chunk("prVt", {1})  // unknown: dropped
+          .Chunk("pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1})
+          .Chunk("tEXt", {'k', 0, 'v'})
+          .Chunk("zTXt", Bytes(std::string("Title\0\0", 7)) + Z(Bytes("caf\xE9")))
+          .Chunk("iTXt", Bytes(std::string("Title\0\0\0fr-CA\0Titre\0caf\xC3\xA9", 25)))
+          .Chunk("iTXt", Bytes(std::string("Title\0\1\0\0\0", 10)) + Z(Bytes("\xE6\x97\xA5")))
+          .Chunk("eXIf", {'M', 'M', 0, 42})
+          .Finish({0, 1, 2, 3});
   const DecodedPng decoded = DecodePngFile(rgb, "meta");
-  const std::vector<std::string> kept = {"iCCP", "sRGB", "tEXt", "eXIf"};
+  const std::vector<std::string> kept = {"iCCP", "sRGB", "gAMA", "cHRM", "pHYs",
+                                         "tEXt", "zTXt", "iTXt", "iTXt", "eXIf"};
   EXPECT_EQ(types(decoded.metadata), kept);
+  EXPECT_EQ(decoded.warnings, std::vector<std::string>{});
   const DecodedPng again = DecodePngFile(EncodePng(decoded.image, decoded.metadata), "again");
   EXPECT_EQ(types(again.metadata), kept);
-  EXPECT_EQ(again.metadata[2].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
+  EXPECT_EQ(again.metadata[5].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
   const std::vector<std::uint8_t> grey =
-      PngBuilder(1, 1, 8, 0).Chunk("iCCP", {'p', 0, 0, 1}).Chunk("gAMA", {0, 0, 1, 2}).Finish({0, 1});
+      PngBuilder(1, 1, 8, 0).Chunk("iCCP", Iccp("GRAY")).Chunk("gAMA", {0, 0, 1, 2}).Finish({0, 1});
   EXPECT_EQ(types(DecodePngFile(grey, "grey").metadata), std::vector<std::string>{"gAMA"});
+}
+
+// Damaged chunks: those that break the file's structure refuse it; a kept chunk that breaks
+// its own rules is left out with a warning, and the image decodes.
+TEST(Png, ChunkRulesRefuseTheFileOrLeaveTheChunkOut) {
+  const auto rgb = [] { return PngBuilder(1, 1, 8, 2); };
+  const auto palette = [] { return PngBuilder(1, 1, 8, 3).Chunk("PLTE", {1, 2, 3, 4, 5, 6}); };
+  const std::vector<std::uint8_t> rgbRow = {0, 1, 2, 3}, indexRow = {0, 1};
+  const auto text = [](const std::string& data) { return Bytes(data); };
+  const auto ztxt = [](const std::string& head, const std::vector<std::uint8_t>& z) {
+    return Bytes(head) + z;
+  };
+  std::vector<std::uint8_t> cut = Z(Bytes("some text"));
+  cut.pop_back();
+  std::vector<std::uint8_t> corrupt = Z(Bytes("some text"));
+  corrupt[3] ^= 0xFF;
+  const std::string k0("k\0", 2), k00("k\0\0", 3), k0000("k\0\0\0\0\0", 6);
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> file;
+    bool refused;        // else decoded, the chunk left out
+    std::string reason;  // in the refusal or the warning
+  } cases[] = {
+      {"second gAMA", rgb().Chunk("gAMA", {0, 0, 0, 1}).Chunk("gAMA", {0, 0, 0, 1}).Finish(rgbRow), true, "second gAMA"},
+      {"second tRNS", palette().Chunk("tRNS", {1}).Chunk("tRNS", {1}).Finish(indexRow), true, "second tRNS"},
+      {"second iCCP", rgb().Chunk("iCCP", Iccp()).Chunk("iCCP", Iccp()).Finish(rgbRow), true, "second iCCP"},
+      {"second tIME", rgb().Chunk("tIME", {7, 234, 1, 1, 0, 0, 0}).After("tIME", {7, 234, 1, 1, 0, 0, 0}).Finish(rgbRow), true, "second tIME"},
+      {"second PLTE", palette().Chunk("PLTE", {1, 2, 3}).Finish(indexRow), true, "second PLTE"},
+      {"long gAMA", rgb().Chunk("gAMA", {0, 0, 0, 1, 0}).Finish(rgbRow), true, "gAMA chunk's length is 5, not 4"},
+      {"short pHYs", rgb().Chunk("pHYs", {0, 0, 0, 1}).Finish(rgbRow), true, "pHYs chunk's length is 4, not 9"},
+      {"IEND with data", rgb().After("IEND", {0}).Finish(rgbRow), true, "IEND chunk's length is 1, not 0"},
+      {"RGB sBIT of 4", rgb().Chunk("sBIT", {8, 8, 8, 8}).Finish(rgbRow), true, "sBIT chunk's length is 4, not 3"},
+      {"palette bKGD of 2", palette().Chunk("bKGD", {0, 1}).Finish(indexRow), true, "bKGD chunk's length is 2, not 1"},
+      {"hIST of 1 entry", palette().Chunk("hIST", {0, 1}).Finish(indexRow), true, "hIST chunk's length is 2, not 4"},
+      {"tRNS past the palette", palette().Chunk("tRNS", {1, 2, 3}).Finish(indexRow), true, "tRNS chunk does not fit"},
+      {"name with a digit", rgb().Chunk("ab1d", {}).Finish(rgbRow), true, "'ab1d', is not four letters"},
+      {"empty keyword", rgb().Chunk("tEXt", text(std::string("\0v", 2))).Finish(rgbRow), false, "keyword is empty"},
+      {"80-byte keyword", rgb().Chunk("tEXt", text(std::string(80, 'k') + '\0')).Finish(rgbRow), false, "longer than 79"},
+      {"keyword's end space", rgb().Chunk("tEXt", text(std::string("k \0", 3))).Finish(rgbRow), false, "ends with a space"},
+      {"keyword's C1 byte", rgb().Chunk("tEXt", text(std::string("k\x85\0", 3))).Finish(rgbRow), false, "no Latin-1"},
+      {"keyword's two spaces", rgb().Chunk("tEXt", text(std::string("a  b\0", 5))).Finish(rgbRow), false, "two spaces"},
+      {"no keyword's null", rgb().Chunk("tEXt", text("key")).Finish(rgbRow), false, "no null after it"},
+      {"null in text", rgb().Chunk("tEXt", text(k0 + std::string("a\0b", 3))).Finish(rgbRow), false, "text holds a null"},
+      {"zTXt method 1", rgb().Chunk("zTXt", ztxt(std::string("k\0\1", 3), Z(Bytes("a")))).Finish(rgbRow), false, "method 1"},
+      {"zTXt corrupt", rgb().Chunk("zTXt", ztxt(k00, corrupt)).Finish(rgbRow), false, "corrupt"},
+      {"zTXt cut", rgb().Chunk("zTXt", ztxt(k00, cut)).Finish(rgbRow), false, "cut off"},
+      {"zTXt and more", rgb().Chunk("zTXt", ztxt(k00, Z(Bytes("a")) + Bytes("x"))).Finish(rgbRow), false, "bytes follow"},
+      {"zTXt with a null", rgb().Chunk("zTXt", ztxt(k00, Z(Bytes(std::string("a\0", 2))))).Finish(rgbRow), false, "text holds a null"},
+      {"zTXt of 17 MiB", rgb().Chunk("zTXt", ztxt(k00, Z(std::vector<std::uint8_t>(17 << 20, 'a')))).Finish(rgbRow), false, "more than the 16 MiB"},
+      {"iTXt flag 2", rgb().Chunk("iTXt", text(std::string("k\0\2\0\0\0a", 7))).Finish(rgbRow), false, "flag 2"},
+      {"iTXt language", rgb().Chunk("iTXt", text(std::string("k\0\0\0f_r\0\0a", 10))).Finish(rgbRow), false, "language tag"},
+      {"iTXt overlong", rgb().Chunk("iTXt", text(std::string("k\0\0\0\0\xC0\x80\0a", 10))).Finish(rgbRow), false, "translated keyword is not UTF-8"},
+      {"iTXt Latin-1", rgb().Chunk("iTXt", text(k0000 + "caf\xE9")).Finish(rgbRow), false, "not UTF-8"},
+      {"iTXt cut character", rgb().Chunk("iTXt", ztxt(std::string("k\0\1\0\0\0", 6), Z(Bytes("\xE6\x97")))).Finish(rgbRow), false, "not UTF-8"},
+      {"grey profile", rgb().Chunk("iCCP", Iccp("GRAY")).Finish(rgbRow), false, "not for RGB"},
+      {"profile's length", rgb().Chunk("iCCP", Iccp("RGB ", 1)).Finish(rgbRow), false, "does not give its length"},
+      {"iCCP after PLTE", palette().Chunk("iCCP", Iccp()).Finish(indexRow), false, "after the palette"},
+      {"gAMA after IDAT", rgb().After("gAMA", {0, 0, 0, 1}).Finish(rgbRow), false, "after the pixels"},
+      {"pHYs unit 2", rgb().Chunk("pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 2}).Finish(rgbRow), false, "unit 2"},
+      {"sRGB intent 4", rgb().Chunk("sRGB", {4}).Finish(rgbRow), false, "intent 4"},
+      {"gamma 0", rgb().Chunk("gAMA", {0, 0, 0, 0}).Finish(rgbRow), false, "gamma is 0"},
+      {"eXIf not TIFF", rgb().Chunk("eXIf", {'X', 'X', 0, 42}).Finish(rgbRow), false, "TIFF header"},
+  };
+  for (const auto& c : cases) {
+    if (c.refused) {
+      const std::string message = DecodeError(c.file);
+      EXPECT_EQ(message.rfind("'x.png' is a damaged PNG file (", 0), 0u) << c.what << ": " << message;
+      EXPECT_NE(message.find(c.reason), std::string::npos) << c.what << ": " << message;
+      continue;
+    }
+    try {
+      const DecodedPng decoded = DecodePngFile(c.file, "x.png");
+      EXPECT_TRUE(decoded.metadata.empty()) << c.what;
+      ASSERT_EQ(decoded.warnings.size(), 1u) << c.what;
+      EXPECT_NE(decoded.warnings[0].find(c.reason), std::string::npos) << c.what << ": " << decoded.warnings[0];
+    } catch (const RunError& error) {
+      ADD_FAILURE() << c.what << ": " << error.what();
+    }
+  }
+
+  // 12 bad chunks and 995 good: the first 10 are named, 2 counted; of 1,007 the first 1,000 are
+  // examined (988 kept) and 7 left out unexamined.
+  PngBuilder many = rgb();
+  for (int i = 0; i < 12; ++i) many.Chunk("tEXt", {' ', 0});
+  for (int i = 0; i < 995; ++i) many.Chunk("tEXt", {'k', 0});
+  const DecodedPng decoded = DecodePngFile(many.Finish(rgbRow), "x.png");
+  EXPECT_EQ(decoded.metadata.size(), 988u);
+  ASSERT_EQ(decoded.warnings.size(), 12u);
+  EXPECT_NE(decoded.warnings[10].find(" 2 more"), std::string::npos) << decoded.warnings[10];
+  EXPECT_NE(decoded.warnings[11].find(" 7 chunks"), std::string::npos) << decoded.warnings[11];
 }
 
 TEST(Png, WhatItWritesReadsBackExactly) {

@@ -13,6 +13,9 @@
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/platform.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,12 +28,10 @@ namespace fs = std::filesystem;
 
 const std::vector<std::uint8_t> kNew = {'n', 'e', 'w'};
 
-#ifndef _WIN32
 std::string Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-#endif
 
 std::string WriteError(const fs::path& path) {
   try {
@@ -111,6 +112,32 @@ TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
   }
 #endif
 }
+
+#ifdef _WIN32
+// As on POSIX: the file a symbolic link names is replaced, and the link stays.
+TEST(OutputFile, ASymbolicLinkIsFollowedOnWindowsToo) {
+  const fs::path dir = Scratch("output-links-windows");
+  std::ofstream(dir / "real.png") << "old";
+  // The C++ library's create_symlink and is_symlink are not implemented for Windows.
+  const auto link = [&](const wchar_t* target, const char* name) {
+    return CreateSymbolicLinkW((dir / name).wstring().c_str(), target,
+                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
+  };
+  const auto isLink = [&](const char* name) {
+    const DWORD attributes = GetFileAttributesW((dir / name).wstring().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  };
+  if (!link(L"real.png", "link.png") || !isLink("link.png")) {
+    GTEST_SKIP() << "this system makes no symbolic link to a file (error " << GetLastError() << ")";
+  }
+  WriteWholeFile((dir / "link.png").string(), kNew);
+  EXPECT_TRUE(isLink("link.png"));
+  EXPECT_EQ(Contents(dir / "real.png"), "new");
+  ASSERT_TRUE(link(L"nowhere.png", "dangling.png"));
+  EXPECT_NE(WriteError(dir / "dangling.png").find("symbolic link to nothing"), std::string::npos);
+  EXPECT_EQ(EntryCount(dir), 3u);
+}
+#endif
 
 #ifndef _WIN32
 TEST(OutputFile, ALinkIsFollowedAndSpecialFilesAndHardLinksAreNeverReplaced) {

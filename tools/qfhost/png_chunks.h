@@ -1,0 +1,54 @@
+#pragma once
+// The rules of a PNG file's chunks beyond its pixels, as qfhost's decoder keeps them: which
+// chunks may appear once, which have a fixed length, and the rules of the chunks qfhost
+// carries into its output. Each check gives the reason a chunk breaks a rule, or "" when it
+// keeps them; the decoder decides what follows (a refusal, or a chunk left out).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace veilmere::qfhost {
+
+// True when `type` is four ASCII letters, as every chunk's name is.
+bool IsChunkName(const std::string& type);
+
+// True for a chunk that a file may hold at most once.
+bool IsOnceOnlyChunk(const std::string& type);
+
+// The length in bytes that a chunk of `type` must have in an image of `colourType` whose
+// palette has `paletteEntries` entries (0: none yet); nullopt where its length may vary or
+// the chunk is not one of those whose length the format fixes. PLTE, IDAT and tRNS, whose
+// lengths the decoder checks as it uses them, are not covered.
+std::optional<std::uint32_t> FixedChunkLength(const std::string& type, std::uint8_t colourType,
+                                              std::uint32_t paletteEntries);
+
+// True for the chunks carried from the input to the output: those that say how the pixels
+// look (iCCP, sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) and eXIf. A grey input's iCCP
+// is not kept: its profile describes grey samples, and the output is RGBA.
+bool IsKeptChunk(const std::string& type, std::uint8_t colourType);
+
+// Checks kept chunks against their own rules, for one file: a text keyword or profile name
+// of 1 to 79 Latin-1 characters without a space at either end or two in a row; text without
+// a null, iTXt's in UTF-8; compressed data (iCCP, zTXt, compressed iTXt) that inflates
+// whole, to its Adler-32, with nothing after it; an RGB ICC profile whose header gives its
+// length; values in their ranges (sRGB's intent, gAMA's non-zero gamma, pHYs's unit); eXIf's
+// TIFF header; and the place of the chunks that must come before PLTE or IDAT. Inflating is
+// bounded: together a file's chunks inflate at most kMaxInflatedMetadata bytes, and a chunk
+// that would go past that breaks the rule.
+class KeptChunkCheck {
+ public:
+  // The decoder stops checking, and keeps no more chunks, after this many.
+  static constexpr int kMaxChunks = 1000;
+  static constexpr std::uint64_t kMaxInflatedMetadata = std::uint64_t{1} << 24;  // 16 MiB
+
+  // Why the chunk breaks its rules, or "". `afterPalette` and `afterPixels`: a PLTE or an
+  // IDAT chunk came before it.
+  std::string Fault(const std::string& type, const std::uint8_t* data, std::uint32_t length,
+                    bool afterPalette, bool afterPixels);
+
+ private:
+  std::uint64_t inflateLeft_ = kMaxInflatedMetadata;
+};
+
+}  // namespace veilmere::qfhost
