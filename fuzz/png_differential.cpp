@@ -53,6 +53,7 @@ constexpr KnownDifference kKnownDifferences[] = {
     {"qfhost", "more compressed data than the image holds", "pixel data going on past the last row"},
     {"qfhost", "its compressed pixels end without their checksum", "pixel data without its checksum"},
     {"qfhost", "its compressed pixels are corrupt", "pixel data corrupt after the last row"},
+    {"qfhost", "it is cut off after", "a file cut off in its IEND chunk's CRC"},
     {"libspng", "reached chunk/cache limits", "an empty eXIf chunk"},
 };
 
