@@ -105,7 +105,8 @@ class PngBuilder {
 
 std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-std::vector<std::uint8_t> operator+(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -455,6 +456,135 @@ TEST(Png, WhatItWritesReadsBackExactly) {
   EXPECT_EQ(file[20 + 3], 7);  // height
   EXPECT_EQ(file[24], 8);      // bit depth
   EXPECT_EQ(file[25], 6);      // colour type: RGBA
+}
+
+// The raw rows (filter byte 0) of a width x height image of `depth`-bit samples, `channels`
+// a pixel, given row after row; Adam7's passes when `interlaced`.
+std::vector<std::uint8_t> Rows(std::int32_t width, std::int32_t height, int depth, int channels,
+                               bool interlaced, const std::vector<std::uint16_t>& samples) {
+  static constexpr int kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  static constexpr int kWhole[1][4] = {{0, 0, 1, 1}};
+  std::vector<std::uint8_t> rows;
+  for (const auto& pass : interlaced ? std::vector<const int*>(std::begin(kAdam7), std::end(kAdam7))
+                                     : std::vector<const int*>{kWhole[0]}) {
+    for (int y = pass[1]; y < height; y += pass[3]) {
+      std::vector<std::uint8_t> row{0};
+      int bit = 0;
+      for (int x = pass[0]; x < width; x += pass[2]) {
+        for (int c = 0; c < channels; ++c, bit += depth) {
+          const std::uint16_t v = samples[std::size_t((y * width + x) * channels + c)];
+          if (bit % 8 == 0) row.push_back(0);
+          if (depth == 16) {
+            row.back() = std::uint8_t(v >> 8), row.push_back(std::uint8_t(v)), bit += 8;
+          } else {
+            row.back() = std::uint8_t(row.back() | v << (8 - depth - bit % 8));
+          }
+        }
+      }
+      if (row.size() > 1) rows.insert(rows.end(), row.begin(), row.end());
+    }
+  }
+  return rows;
+}
+
+// Every input colour type and depth, filtered or not, written back: the pixels decode to the
+// filtered result, 16-bit samples the filter kept keep their 16 bits, and the output takes
+// the format png_format.h's rules give.
+TEST(Png, WritesEachResultInTheSmallestFormatThatHoldsItExactly) {
+  using Change = void (*)(Image&);
+  const Change none = [](Image&) {};
+  const Change half = [](Image& i) { i.pixels[1].a = 128; };
+  const Change red = [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 255); };
+  const Change grey85 = [](Image& i) { i.pixels[1] = Rgba(85, 85, 85, 255); };
+  const Change grey51 = [](Image& i) { i.pixels[1] = Rgba(51, 51, 51, 255); };
+  const Change clearFirst = [](Image& i) { i.pixels[0].a = 0; };
+  const Change clearTwo = [](Image& i) { i.pixels[0].a = 0, i.pixels[1].a = 0; };
+  const Change invertAll = [](Image& i) { for (Pixel& p : i.pixels) p.a = std::uint8_t(255 - p.a); };
+  const Change grey32 = [](Image& i) { i.pixels[1] = Rgba(0x20, 0x20, 0x20, 255); };
+  const Change invertHalf = [](Image& i) {
+    for (std::size_t p = 0; p < i.pixels.size() / 2; ++p) i.pixels[p].a = std::uint8_t(255 - i.pixels[p].a);
+  };
+  const std::vector<std::uint16_t> grey1 = {0, 1, 1, 0, 1, 1, 0, 0}, grey4 = {0, 3, 15, 9, 9, 3, 0, 7},
+                                   grey8 = {0, 200, 13, 13, 255, 7, 7, 9},
+                                   grey16 = {0x1234, 0x20FF, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0},
+                                   index2 = {0, 1, 2, 2, 1, 0, 1, 1};
+  std::vector<std::uint16_t> greyAlpha16, rgb8, rgb16, rgba8, index8(256);
+  for (std::uint16_t i = 0; i < 256; ++i) index8[i] = i;
+  for (std::uint16_t i = 0; i < 8; ++i) {
+    greyAlpha16.insert(greyAlpha16.end(), {std::uint16_t(i * 0x1111), std::uint16_t(0xFFFF - i * 3)});
+    rgb8.insert(rgb8.end(), {std::uint16_t(i * 30), 7, std::uint16_t(255 - i)});
+    rgb16.insert(rgb16.end(), {std::uint16_t(i * 0x1F01), 0x0102, std::uint16_t(0xFFFF - i)});
+    rgba8.insert(rgba8.end(), {std::uint16_t(i), 0, 9, std::uint16_t(i * 36)});
+  }
+  std::vector<std::uint8_t> palette8(256 * 3), alpha8(256);
+  for (std::size_t i = 0; i < 256; ++i) palette8[i * 3] = std::uint8_t(i), alpha8[i] = std::uint8_t(i);
+  const std::vector<std::uint8_t> palette2 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, alpha2 = {0, 128};
+  const struct {
+    const char* what;
+    std::uint8_t type, depth;
+    bool interlaced;
+    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> chunks;
+    std::vector<std::uint16_t> samples;  // of an image 4 pixels wide (3 when interlaced)
+    Change change;
+    std::uint8_t outType, outDepth;
+    std::vector<std::uint16_t> outSamples;  // of a 16-bit output: every sample, if checked
+  } cases[] = {
+      {"grey 1", 0, 1, false, {}, grey1, none, 0, 1, {}},
+      {"grey 1, a grey of 2 bits", 0, 1, false, {}, grey1, grey85, 0, 2, {}},
+      {"grey 1, a grey of 4 bits", 0, 1, false, {}, grey1, grey51, 0, 4, {}},
+      {"grey 1, red", 0, 1, false, {}, grey1, red, 2, 8, {}},
+      {"grey 2, Adam7", 0, 2, true, {}, {0, 1, 2, 3, 3, 2, 1, 0, 1}, none, 0, 2, {}},
+      {"grey 4, key", 0, 4, false, {{"tRNS", {0, 9}}}, grey4, none, 0, 4, {}},
+      {"grey 4, key, half alpha", 0, 4, false, {{"tRNS", {0, 9}}}, grey4, half, 4, 8, {}},
+      {"grey 8, one cleared", 0, 8, false, {}, grey8, clearFirst, 0, 8, {}},
+      {"grey 8, two greys cleared", 0, 8, false, {}, grey8, clearTwo, 4, 8, {}},
+      {"grey 8, key colour opaque before", 0, 8, false, {}, grey8, [](Image& i) { i.pixels[3].a = 0; }, 4, 8, {}},
+      {"grey 8, key colour opaque after", 0, 8, false, {}, grey8, [](Image& i) { i.pixels[2].a = 0; }, 4, 8, {}},
+      {"grey 8, red and half alpha", 0, 8, false, {}, grey8, [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 128); }, 6, 8, {}},
+      {"grey 16, key", 0, 16, false, {{"tRNS", {0xFF, 0xFF}}}, grey16, none, 0, 16, grey16},
+      {"grey 16, one grey changed", 0, 16, false, {}, grey16, grey32, 0, 16,
+       {0x1234, 0x2020, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0}},
+      {"grey 16, red", 0, 16, false, {}, grey16, red, 2, 16,
+       {0x1234, 0x1234, 0x1234, 0xFFFF, 0, 0, 0x00FF, 0x00FF, 0x00FF, 0xFFFF, 0xFFFF, 0xFFFF,
+        0x8000, 0x8000, 0x8000, 0x7FFF, 0x7FFF, 0x7FFF, 1, 1, 1, 0, 0, 0}},
+      {"grey and alpha 16", 4, 16, false, {}, greyAlpha16, none, 4, 16, greyAlpha16},
+      {"grey and alpha 16, red", 4, 16, false, {}, greyAlpha16, red, 6, 16, {}},
+      {"RGB 8", 2, 8, false, {}, rgb8, none, 2, 8, {}},
+      {"RGB 8, one cleared", 2, 8, false, {}, rgb8, clearFirst, 2, 8, {}},
+      {"RGB 8, two colours cleared", 2, 8, false, {}, rgb8, clearTwo, 6, 8, {}},
+      {"RGB 16, key, Adam7", 2, 16, true, {{"tRNS", {0, 0, 1, 2, 0xFF, 0xFF}}},
+       std::vector<std::uint16_t>(rgb16.begin(), rgb16.begin() + 24) + std::vector<std::uint16_t>{0, 0x0102, 0xFFFF},
+       none, 2, 16, std::vector<std::uint16_t>(rgb16.begin(), rgb16.begin() + 24) + std::vector<std::uint16_t>{0, 0x0102, 0xFFFF}},
+      {"RGB 16, half alpha", 2, 16, false, {}, rgb16, half, 6, 16, {}},
+      {"palette 2", 3, 2, false, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, none, 3, 2, {}},
+      {"palette 2, inverted", 3, 2, false, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, invertAll, 3, 2, {}},
+      {"palette 1, red", 3, 1, false, {{"PLTE", {1, 2, 3, 4, 5, 6}}}, {0, 1, 0, 1, 0, 1, 0, 0}, red, 3, 2, {}},
+      {"palette 2, one entry unused", 3, 2, false, {{"PLTE", palette2}}, index2, red, 3, 2, {}},
+      {"palette 8, Adam7", 3, 8, true, {{"PLTE", palette8}, {"tRNS", alpha8}}, {0, 1, 2, 3, 4, 5, 6, 7, 255}, none, 3, 8, {}},
+      {"palette 8, 512 colours", 3, 8, false, {{"PLTE", palette8}, {"tRNS", alpha8}}, index8 + index8, invertHalf, 6, 8, {}},
+      {"RGBA 8", 6, 8, false, {}, rgba8, clearFirst, 6, 8, {}},
+      {"RGBA 16", 6, 16, false, {}, greyAlpha16 + greyAlpha16, grey32, 6, 16, {}},
+  };
+  for (const auto& c : cases) {
+    const int channels = c.type == 2 ? 3 : c.type == 4 ? 2 : c.type == 6 ? 4 : 1;
+    const std::int32_t side = c.interlaced ? 3 : 4;
+    const auto height = static_cast<std::int32_t>(c.samples.size() / std::size_t(channels * side));
+    PngBuilder builder(std::uint32_t(side), std::uint32_t(height), c.depth, c.type, c.interlaced ? 1 : 0);
+    for (const auto& [type, data] : c.chunks) builder.Chunk(type, data);
+    DecodedPng decoded = DecodePngFile(builder.Finish(Rows(side, height, c.depth, channels, c.interlaced, c.samples)), c.what);
+    c.change(decoded.image);
+    const std::vector<std::uint8_t> file = EncodePng(decoded.image, decoded.format);
+    const PngHeader header = ReadPngHeader(file, c.what);
+    EXPECT_EQ(header.colourType, c.outType) << c.what;
+    EXPECT_EQ(header.depth, c.outDepth) << c.what;
+    EXPECT_FALSE(header.interlaced) << c.what;
+    const DecodedPng back = DecodePngFile(file, c.what);
+    EXPECT_EQ(back.image.pixels, decoded.image.pixels) << c.what;
+    if (!c.outSamples.empty()) {
+      EXPECT_EQ(back.format.originals, c.outSamples) << c.what;
+    }
+  }
 }
 
 TEST(Png, RefusesWhatIsNotAPngFile) {
