@@ -40,7 +40,7 @@ inline constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 27;    // 128 M
 inline constexpr std::uint64_t kMaxRunBytes = std::uint64_t{1} << 30;   // 1 GiB
 // What the PNG code holds besides images, rows, files and chunks: zlib's states (an inflater,
 // or two deflaters of at most 400 KiB each), its buffers, the checks of kept chunks, and the
-// encoder's colour tables (png_format.h: FormatTableBytes, under 32 KiB).
+// encoder's colour tables (png_format.cpp: under 32 KiB).
 inline constexpr std::uint64_t kCodecOverhead = std::uint64_t{2} << 20;
 
 // What a pixel stream may inflate to past the image's last row and still be read, so that a

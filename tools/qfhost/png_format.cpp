@@ -45,6 +45,10 @@ class ColourIndex {
   std::array<std::int16_t, kSlots> entries_{};
 };
 
+// image.h counts what choosing and writing hold beyond the image and a 16-bit file's samples
+// (the chooser's index and palette, the writer's index, as if held at once) in kCodecOverhead.
+static_assert(2 * sizeof(ColourIndex) + ColourIndex::kMaxColours * sizeof(Pixel) < (std::size_t{32} << 10));
+
 namespace {
 
 constexpr std::uint32_t kDeepScale = 257;  // an 8-bit value v is v x 257 in 16 bits
@@ -310,11 +314,6 @@ void ScanlineWriter::Row(std::int32_t y, std::uint8_t* out) const {
     if (format_.colourType == kRgb || format_.colourType == kRgba) put(out, s.g), put(out, s.b);
     if (format_.colourType == kGreyAlpha || format_.colourType == kRgba) put(out, s.a);
   }
-}
-
-std::uint64_t FormatTableBytes() {
-  // The chooser's index and its palette, then the writer's index.
-  return 2 * sizeof(ColourIndex) + ColourIndex::kMaxColours * sizeof(Pixel);
 }
 
 }  // namespace veilmere::qfhost

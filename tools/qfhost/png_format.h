@@ -101,8 +101,4 @@ class ScanlineWriter {
   std::unique_ptr<ColourIndex> indexes_;  // palette output: each colour's entry
 };
 
-// The most a chooser and a writer hold beyond the image and the originals: their colour
-// tables (for image.h's memory bounds).
-std::uint64_t FormatTableBytes();
-
 }  // namespace veilmere::qfhost
