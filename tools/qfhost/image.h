@@ -105,11 +105,39 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
 Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
 // A PNG file of `image`, decoded from a file of `source`'s format (and maybe filtered since),
-// in the format png_format.h's rules choose: the source's own where it holds the image
-// exactly, else the smallest of its kind that does; not interlaced. The `metadata` chunks
-// come before PLTE and the pixels. Each row takes the PNG row filter whose bytes, read as
-// signed, sum smallest in magnitude (libpng's default choice); zlib compresses the rows
-// twice, at its best level and with libpng's default settings, and the smaller is kept.
+// in the source's own format where it holds the image exactly, else the smallest of its kind
+// that does (png_format.h chooses it and writes the rows).
+//
+// The format, for an image decoded from a file of colour type T and depth D (the output is
+// never interlaced):
+//   - The output keeps T and D when they hold every pixel exactly; otherwise it takes the
+//     first format below, for T, that does. No file is written in a smaller type or depth
+//     than its input's: an RGBA file stays RGBA however opaque its result.
+//   - A sample of a 16-bit file that the filter left at its 8-bit value, round(v / 257),
+//     keeps its original 16 bits; one the filter changed becomes the new value x 257. A
+//     16-bit file's output is 16-bit; a file of 8 bits or fewer gives 8 bits or fewer.
+//   - Alpha fits a colour key when every pixel is opaque or fully transparent, every
+//     transparent pixel has one colour (at the output's depth), and no opaque pixel has it;
+//     the tRNS chunk is written when some pixel is transparent.
+//   - Palette (D of 1, 2, 4 or 8): a palette of the file's entries, then the result's other
+//     colours in the order they first appear; where that many do not fit in D bits, the
+//     file's entries no pixel uses are left out. Its depth is the smallest of 1, 2, 4 and 8,
+//     not below D, that indexes them all; tRNS gives the alpha of the entries up to the last
+//     that is not opaque. More than 256 colours: as RGB at 8 bits.
+//   - Grey (D of 1 to 16, with or without a key): when every pixel is grey (red = green =
+//     blue) and alpha fits a key, grey at the smallest depth, not below D, that holds every
+//     grey value exactly (v = k x 255 / (2^depth - 1) for a whole k; 16 for a 16-bit file);
+//     grey but alpha varies: grey and alpha at max(D, 8); not grey: as RGB at max(D, 8).
+//   - Grey and alpha (8, 16): grey and alpha while every pixel is grey, else RGBA.
+//   - RGB (8, 16, with or without a key): RGB when alpha fits a key, else RGBA.
+//   - RGBA (8, 16): RGBA.
+// Choosing takes one pass over the image, plus, when a key is possible, a look at the pixels
+// before the first transparent one (whether any has the key's colour opaque).
+//
+// The `metadata` chunks come before PLTE and the pixels. Each row takes the PNG row filter
+// whose bytes, read as signed, sum smallest in magnitude (libpng's default choice); zlib
+// compresses the rows twice, at its best level and with libpng's default settings, and the
+// smaller is kept.
 // Throws RunError when the image is empty or larger than kMaxImagePixels.
 std::vector<std::uint8_t> EncodePng(const Image& image, const PixelFormat& source,
                                     const std::vector<PngChunk>& metadata = {},

@@ -537,66 +537,68 @@ TEST(Png, WritesEachResultInTheSmallestFormatThatHoldsItExactly) {
   const struct {
     const char* what;
     std::uint8_t type, depth;
-    bool interlaced;
     std::vector<std::pair<const char*, std::vector<std::uint8_t>>> chunks;
-    std::vector<std::uint16_t> samples;  // of an image 4 pixels wide (3 when interlaced)
+    std::vector<std::uint16_t> samples;  // of an image 4 pixels wide
     Change change;
     std::uint8_t outType, outDepth;
     std::vector<std::uint16_t> outSamples;  // of a 16-bit output: every sample, if checked
   } cases[] = {
-      {"grey 1", 0, 1, false, {}, grey1, none, 0, 1, {}},
-      {"grey 1, a grey of 2 bits", 0, 1, false, {}, grey1, grey85, 0, 2, {}},
-      {"grey 1, a grey of 4 bits", 0, 1, false, {}, grey1, grey51, 0, 4, {}},
-      {"grey 1, red", 0, 1, false, {}, grey1, red, 2, 8, {}},
-      {"grey 2, Adam7", 0, 2, true, {}, {0, 1, 2, 3, 3, 2, 1, 0, 1}, none, 0, 2, {}},
-      {"grey 4, key", 0, 4, false, {{"tRNS", {0, 9}}}, grey4, none, 0, 4, {}},
-      {"grey 4, key, half alpha", 0, 4, false, {{"tRNS", {0, 9}}}, grey4, half, 4, 8, {}},
-      {"grey 8, one cleared", 0, 8, false, {}, grey8, clearFirst, 0, 8, {}},
-      {"grey 8, two greys cleared", 0, 8, false, {}, grey8, clearTwo, 4, 8, {}},
-      {"grey 8, key colour opaque before", 0, 8, false, {}, grey8, [](Image& i) { i.pixels[3].a = 0; }, 4, 8, {}},
-      {"grey 8, key colour opaque after", 0, 8, false, {}, grey8, [](Image& i) { i.pixels[2].a = 0; }, 4, 8, {}},
-      {"grey 8, red and half alpha", 0, 8, false, {}, grey8, [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 128); }, 6, 8, {}},
-      {"grey 16, key", 0, 16, false, {{"tRNS", {0xFF, 0xFF}}}, grey16, none, 0, 16, grey16},
-      {"grey 16, one grey changed", 0, 16, false, {}, grey16, grey32, 0, 16,
+      {"grey 1", 0, 1, {}, grey1, none, 0, 1, {}},
+      {"grey 1, a grey of 2 bits", 0, 1, {}, grey1, grey85, 0, 2, {}},
+      {"grey 1, a grey of 4 bits", 0, 1, {}, grey1, grey51, 0, 4, {}},
+      {"grey 1, red", 0, 1, {}, grey1, red, 2, 8, {}},
+      {"grey 2", 0, 2, {}, {0, 1, 2, 3, 3, 2, 1, 0}, none, 0, 2, {}},
+      {"grey 4, key", 0, 4, {{"tRNS", {0, 9}}}, grey4, none, 0, 4, {}},
+      {"grey 4, key, half alpha", 0, 4, {{"tRNS", {0, 9}}}, grey4, half, 4, 8, {}},
+      {"grey 8, one cleared", 0, 8, {}, grey8, clearFirst, 0, 8, {}},
+      {"grey 8, two greys cleared", 0, 8, {}, grey8, clearTwo, 4, 8, {}},
+      {"grey 8, key colour opaque before", 0, 8, {}, grey8, [](Image& i) { i.pixels[3].a = 0; }, 4, 8, {}},
+      {"grey 8, key colour opaque after", 0, 8, {}, grey8, [](Image& i) { i.pixels[2].a = 0; }, 4, 8, {}},
+      {"grey 8, red and half alpha", 0, 8, {}, grey8, [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 128); }, 6, 8, {}},
+      {"grey 16, key", 0, 16, {{"tRNS", {0xFF, 0xFF}}}, grey16, none, 0, 16, grey16},
+      {"grey 16, one grey changed", 0, 16, {}, grey16, grey32, 0, 16,
        {0x1234, 0x2020, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0}},
-      {"grey 16, red", 0, 16, false, {}, grey16, red, 2, 16,
+      {"grey 16, red", 0, 16, {}, grey16, red, 2, 16,
        {0x1234, 0x1234, 0x1234, 0xFFFF, 0, 0, 0x00FF, 0x00FF, 0x00FF, 0xFFFF, 0xFFFF, 0xFFFF,
         0x8000, 0x8000, 0x8000, 0x7FFF, 0x7FFF, 0x7FFF, 1, 1, 1, 0, 0, 0}},
-      {"grey and alpha 16", 4, 16, false, {}, greyAlpha16, none, 4, 16, greyAlpha16},
-      {"grey and alpha 16, red", 4, 16, false, {}, greyAlpha16, red, 6, 16, {}},
-      {"RGB 8", 2, 8, false, {}, rgb8, none, 2, 8, {}},
-      {"RGB 8, one cleared", 2, 8, false, {}, rgb8, clearFirst, 2, 8, {}},
-      {"RGB 8, two colours cleared", 2, 8, false, {}, rgb8, clearTwo, 6, 8, {}},
-      {"RGB 16, key, Adam7", 2, 16, true, {{"tRNS", {0, 0, 1, 2, 0xFF, 0xFF}}},
-       std::vector<std::uint16_t>(rgb16.begin(), rgb16.begin() + 24) + std::vector<std::uint16_t>{0, 0x0102, 0xFFFF},
-       none, 2, 16, std::vector<std::uint16_t>(rgb16.begin(), rgb16.begin() + 24) + std::vector<std::uint16_t>{0, 0x0102, 0xFFFF}},
-      {"RGB 16, half alpha", 2, 16, false, {}, rgb16, half, 6, 16, {}},
-      {"palette 2", 3, 2, false, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, none, 3, 2, {}},
-      {"palette 2, inverted", 3, 2, false, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, invertAll, 3, 2, {}},
-      {"palette 1, red", 3, 1, false, {{"PLTE", {1, 2, 3, 4, 5, 6}}}, {0, 1, 0, 1, 0, 1, 0, 0}, red, 3, 2, {}},
-      {"palette 2, one entry unused", 3, 2, false, {{"PLTE", palette2}}, index2, red, 3, 2, {}},
-      {"palette 8, Adam7", 3, 8, true, {{"PLTE", palette8}, {"tRNS", alpha8}}, {0, 1, 2, 3, 4, 5, 6, 7, 255}, none, 3, 8, {}},
-      {"palette 8, 512 colours", 3, 8, false, {{"PLTE", palette8}, {"tRNS", alpha8}}, index8 + index8, invertHalf, 6, 8, {}},
-      {"RGBA 8", 6, 8, false, {}, rgba8, clearFirst, 6, 8, {}},
-      {"RGBA 16", 6, 16, false, {}, greyAlpha16 + greyAlpha16, grey32, 6, 16, {}},
+      {"grey and alpha 8", 4, 8, {}, {9, 255, 9, 0, 200, 7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}, clearFirst, 4, 8, {}},
+      {"grey and alpha 16", 4, 16, {}, greyAlpha16, none, 4, 16, greyAlpha16},
+      {"grey and alpha 16, red", 4, 16, {}, greyAlpha16, red, 6, 16, {}},
+      {"RGB 8", 2, 8, {}, rgb8, none, 2, 8, {}},
+      {"RGB 8, one cleared", 2, 8, {}, rgb8, clearFirst, 2, 8, {}},
+      {"RGB 8, two colours cleared", 2, 8, {}, rgb8, clearTwo, 6, 8, {}},
+      {"RGB 16, key", 2, 16, {{"tRNS", {0, 0, 1, 2, 0xFF, 0xFF}}}, rgb16, none, 2, 16, rgb16},
+      {"RGB 16, half alpha", 2, 16, {}, rgb16, half, 6, 16, {}},
+      {"palette 2", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, none, 3, 2, {}},
+      {"palette 2, inverted", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, invertAll, 3, 2, {}},
+      {"palette 1, red", 3, 1, {{"PLTE", {1, 2, 3, 4, 5, 6}}}, {0, 1, 0, 1, 0, 1, 0, 0}, red, 3, 2, {}},
+      {"palette 2, one entry unused", 3, 2, {{"PLTE", palette2}}, index2, red, 3, 2, {}},
+      {"palette 4", 3, 4, {{"PLTE", palette2}}, {0, 3, 2, 2, 1, 0, 1, 1}, none, 3, 4, {}},
+      {"palette 8", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, {0, 1, 2, 3, 4, 5, 6, 255}, none, 3, 8, {}},
+      {"palette 8, 512 colours", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, index8 + index8, invertHalf, 6, 8, {}},
+      {"RGBA 8", 6, 8, {}, rgba8, clearFirst, 6, 8, {}},
+      {"RGBA 16", 6, 16, {}, greyAlpha16 + greyAlpha16, grey32, 6, 16, {}},
   };
   for (const auto& c : cases) {
-    const int channels = c.type == 2 ? 3 : c.type == 4 ? 2 : c.type == 6 ? 4 : 1;
-    const std::int32_t side = c.interlaced ? 3 : 4;
-    const auto height = static_cast<std::int32_t>(c.samples.size() / std::size_t(channels * side));
-    PngBuilder builder(std::uint32_t(side), std::uint32_t(height), c.depth, c.type, c.interlaced ? 1 : 0);
-    for (const auto& [type, data] : c.chunks) builder.Chunk(type, data);
-    DecodedPng decoded = DecodePngFile(builder.Finish(Rows(side, height, c.depth, channels, c.interlaced, c.samples)), c.what);
-    c.change(decoded.image);
-    const std::vector<std::uint8_t> file = EncodePng(decoded.image, decoded.format);
-    const PngHeader header = ReadPngHeader(file, c.what);
-    EXPECT_EQ(header.colourType, c.outType) << c.what;
-    EXPECT_EQ(header.depth, c.outDepth) << c.what;
-    EXPECT_FALSE(header.interlaced) << c.what;
-    const DecodedPng back = DecodePngFile(file, c.what);
-    EXPECT_EQ(back.image.pixels, decoded.image.pixels) << c.what;
-    if (!c.outSamples.empty()) {
-      EXPECT_EQ(back.format.originals, c.outSamples) << c.what;
+    for (const bool interlaced : {false, true}) {
+      SCOPED_TRACE(interlaced ? "Adam7" : "not interlaced");
+      const int channels = c.type == 2 ? 3 : c.type == 4 ? 2 : c.type == 6 ? 4 : 1;
+      const std::int32_t width = 4;
+      const auto height = static_cast<std::int32_t>(c.samples.size() / std::size_t(channels * width));
+      PngBuilder builder(std::uint32_t(width), std::uint32_t(height), c.depth, c.type, interlaced ? 1 : 0);
+      for (const auto& [type, data] : c.chunks) builder.Chunk(type, data);
+      DecodedPng decoded = DecodePngFile(builder.Finish(Rows(width, height, c.depth, channels, interlaced, c.samples)), c.what);
+      c.change(decoded.image);
+      const std::vector<std::uint8_t> file = EncodePng(decoded.image, decoded.format);
+      const PngHeader header = ReadPngHeader(file, c.what);
+      EXPECT_EQ(header.colourType, c.outType) << c.what;
+      EXPECT_EQ(header.depth, c.outDepth) << c.what;
+      EXPECT_FALSE(header.interlaced) << c.what;
+      const DecodedPng back = DecodePngFile(file, c.what);
+      EXPECT_EQ(back.image.pixels, decoded.image.pixels) << c.what;
+      if (!c.outSamples.empty()) {
+        EXPECT_EQ(back.format.originals, c.outSamples) << c.what;
+      }
     }
   }
 }
