@@ -260,15 +260,15 @@ OutputFormat ChooseOutputFormat(const Image& image, const PixelFormat& source) {
   if (source.colourType == kPalette) {
     if (std::optional<OutputFormat> palette = PaletteFormat(image, source)) return *std::move(palette);
   }
+  const std::uint8_t depth = std::max(source.depth, kByteDepth);
+  if (source.colourType == kRgba) return Format(kRgba, depth);  // holds anything: no pass
   const SampleReader samples(image, source);
   const bool lowGrey = source.colourType == kGrey && source.depth < kByteDepth;
   const Survey survey = Survey::Of(samples, image.pixels.size(), lowGrey);
-  const std::uint8_t depth = std::max(source.depth, kByteDepth);
   switch (source.colourType) {
     case kGrey: return GreyFormat(survey, source.depth);
     case kGreyAlpha: return Format(survey.grey ? kGreyAlpha : kRgba, depth);
-    case kRgb: case kPalette: return ColourFormat(survey, depth);
-    default: return Format(kRgba, depth);
+    default: return ColourFormat(survey, depth);  // RGB, and palettes of too many colours
   }
 }
 
