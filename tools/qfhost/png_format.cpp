@@ -113,13 +113,16 @@ class SampleReader {
   std::array<int, 4> from_;
 };
 
-// The depths of 1, 2 and 4 bits (bit d for depth d) that hold the 8-bit grey value v exactly:
-// v = k x 255 / (2^d - 1).
+// The step between the 8-bit values of a grey sample of `depth` bits (1, 2 or 4), which
+// spreads 0 to 2^depth - 1 over 0 to 255: 255 / (2^depth - 1).
+std::uint32_t GreyStep(std::uint8_t depth) { return 255u / ((1u << depth) - 1); }
+
+// The depths of 1, 2 and 4 bits (bit d for depth d) that hold the 8-bit grey value v exactly.
 constexpr std::uint32_t kAllLowDepths = 1u << 1 | 1u << 2 | 1u << 4;
 std::uint32_t LowDepthsHolding(std::uint16_t v) {
   std::uint32_t depths = 0;
-  for (const int depth : {1, 2, 4}) {
-    if (v % (255 / ((1 << depth) - 1)) == 0) depths |= 1u << depth;
+  for (const std::uint8_t depth : {1, 2, 4}) {
+    if (v % GreyStep(depth) == 0) depths |= 1u << depth;
   }
   return depths;
 }
@@ -193,7 +196,7 @@ OutputFormat GreyFormat(const Survey& s, std::uint8_t sourceDepth) {
   while (depth < kByteDepth && (s.lowDepths & (1u << depth)) == 0) depth = std::uint8_t(depth * 2);
   OutputFormat format = Format(kGrey, depth);
   format.keyed = s.transparent;
-  format.key[0] = depth < kByteDepth ? std::uint16_t(s.key.r / (255 / ((1 << depth) - 1))) : s.key.r;
+  format.key[0] = depth < kByteDepth ? std::uint16_t(s.key.r / GreyStep(depth)) : s.key.r;
   return format;
 }
 
@@ -301,7 +304,7 @@ void ScanlineWriter::Row(std::int32_t y, std::uint8_t* out) const {
   }
   const SampleReader samples(image_, source_);
   if (depth < kByteDepth) {  // grey
-    const std::uint32_t step = 255 / ((1u << depth) - 1);
+    const std::uint32_t step = GreyStep(depth);
     for (std::size_t x = 0; x < width; ++x) PutBits(out, x, depth, samples.At(first + x).r / step);
     return;
   }
