@@ -3,7 +3,8 @@
 // contract, and a broken contract aborts, which libFuzzer reports like a crash:
 // - a refusal is a RunError whose one line names the file and shows only printable text;
 // - a decoded image has the header's size, and keeps only chunks of the kept types;
-// - what qfhost writes from it decodes again to the same pixels and chunks, with no warning.
+// - what qfhost writes from it decodes again to the same pixels, 16-bit samples and chunks,
+//   with no warning, in the same colour type and depth.
 // Files whose memory bound passes 256 MiB are left alone (qfhost refuses above 1 GiB), so
 // that libFuzzer's memory limit is never what stops a run.
 
@@ -60,8 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (std::int64_t{decoded.image.width} * decoded.image.height > kMaxRoundTripPixels) return 0;
   try {
-    const DecodedPng again = DecodePngFile(EncodePng(decoded.image, decoded.metadata), kName);
+    const DecodedPng again =
+        DecodePngFile(EncodePng(decoded.image, decoded.format, decoded.metadata), kName);
     if (again.image.pixels != decoded.image.pixels) Broken("pixels changed by a round trip");
+    if (again.format.originals != decoded.format.originals) Broken("16-bit samples changed by a round trip");
+    if (again.format.colourType != decoded.format.colourType || again.format.depth != decoded.format.depth) {
+      Broken("the format changed by a round trip");
+    }
     if (!again.warnings.empty()) Broken("a kept chunk refused once written: " + again.warnings[0]);
     if (again.metadata.size() != decoded.metadata.size()) Broken("chunks lost in a round trip");
     for (std::size_t i = 0; i < again.metadata.size(); ++i) {

@@ -2,7 +2,8 @@
 // every Adam7 pass has pixels) of every colour type and bit depth, plain and interlaced, with
 // rows of varied bytes under every row filter. Palette images carry a full palette and a
 // tRNS; grey and RGB ones a colour key; the interlaced ones every kept chunk type, each
-// keeping its rules, so that mutations start from chunks the decoder accepts.
+// keeping its rules, so that mutations start from chunks the decoder accepts: an iCCP
+// profile for the colour ones, sRGB (which no iCCP may accompany) for the grey ones.
 //   png_seeds FOLDER
 
 #include <zlib.h>
@@ -74,9 +75,13 @@ int main(int argc, char** argv) {
             profile[3] = 132;
             for (int i = 0; i < 4; ++i) profile[16 + i] = std::uint8_t("RGB "[i]), profile[36 + i] = std::uint8_t("acsp"[i]);
             Chunk(file, "iCCP", Text(std::string("icc\0\0", 5)) + Compressed(profile));
+          } else {
+            Chunk(file, "sRGB", {0});
           }
           Chunk(file, "gAMA", {0, 0, 0xB1, 0x8F});
-          Chunk(file, "cHRM", Bytes(32, 1));
+          Bytes chromaticities;  // sRGB's white point and primaries, in 100,000ths
+          for (const std::uint32_t v : {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}) Put32(chromaticities, v);
+          Chunk(file, "cHRM", chromaticities);
           Chunk(file, "pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1});
           Chunk(file, "tEXt", Text(std::string("Title\0seed", 10)));
           Chunk(file, "zTXt", Text(std::string("Comment\0\0", 9)) + Compressed(Text("a seed")));

@@ -167,8 +167,8 @@ void ApplyOne(const LoadedFilter& filter, const Options& options, const std::str
                         &progress);
   source.image = Image();  // released before encoding, as ApplyMemoryBound counts
   progress.Phase(60, 100);
-  const std::vector<std::uint8_t> encoded =
-      EncodePng(destination, options.strip ? std::vector<PngChunk>{} : source.metadata, rows);
+  const std::vector<std::uint8_t> encoded = EncodePng(
+      destination, source.format, options.strip ? std::vector<PngChunk>{} : source.metadata, rows);
   progress.End();
   WriteOutput(output, encoded, console);
 }
@@ -265,7 +265,8 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   // encoded.
   const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
   CheckMemory(std::max(DecodeMemoryBound(header, bytes.size(), KeptChunkBytes(bytes, header)),
-                       bytes.size() + 8 * pixels + EncodeMemoryBound(layout.width, layout.height, 0)),
+                       bytes.size() + 8 * pixels +
+                           EncodeMemoryBound(PngHeader{layout.width, layout.height, 8, kRgba, false}, 0)),
               InputName(options.input));
   const RowProgress rows = [&](std::int64_t done, std::int64_t total) { progress.Rows(done, total); };
   progress.Begin("reading " + FileName(options.input), 1, 1);
@@ -282,7 +283,7 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   }
   progress.Begin(
       "writing " + (options.output == "-" ? "standard output" : FileName(options.output)), 1, 1);
-  const std::vector<std::uint8_t> encoded = EncodePng(gallery.image(), {}, rows);
+  const std::vector<std::uint8_t> encoded = EncodePng(gallery.image(), std::vector<PngChunk>{}, rows);
   progress.End();
   WriteOutput(options.output, encoded, console);
 }

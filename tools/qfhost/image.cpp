@@ -16,9 +16,13 @@ namespace veilmere::qfhost {
 namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr std::uint8_t kDeepDepth = 16;  // the depth whose samples the decoder keeps
 
 // The encoder splits the compressed pixels into IDAT chunks of at most this many bytes.
 constexpr std::size_t kIdatSize = std::size_t{1} << 20;
+// The most a palette output's PLTE and tRNS take: their data (3 and 1 bytes an entry) twice,
+// as made and in the file, and their chunks' 12 bytes.
+constexpr std::uint64_t kPaletteChunkBytes = 2 * 4 * kMaxPaletteEntries + 2 * 12;
 
 // Text from a file, made safe for a terminal: anything but printable ASCII becomes '?'.
 std::string Printable(std::string text) {
@@ -89,15 +93,6 @@ bool IsPngSignature(const std::vector<std::uint8_t>& bytes) {
          std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;
 }
 
-int Channels(std::uint8_t colourType) {
-  switch (colourType) {
-    case 2: return 3;
-    case 4: return 2;
-    case 6: return 4;
-    default: return 1;  // grey, palette
-  }
-}
-
 bool AllowedDepth(std::uint8_t colourType, std::uint8_t depth) {
   switch (colourType) {
     case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
@@ -161,13 +156,15 @@ std::uint8_t Paeth(int a, int b, int c) {
 
 // Takes the inflated pixel stream, byte by byte as it comes, and turns each whole row into
 // pixels of `image`: undoes the row's filter against the row before it in the same pass,
-// reads its samples and converts them to 8-bit RGBA.
+// reads its samples and converts them to 8-bit RGBA. A 16-bit file's samples are kept as
+// they are in `originals`, which must hold a sample of every channel of every pixel; other
+// depths leave it alone.
 class RowDecoder {
  public:
   RowDecoder(const PngHeader& header, const std::string& name, Image& image,
-             const RowProgress& progress)
-      : header_(header), name_(name), image_(image), progress_(progress) {
-    bitsPerPixel_ = Channels(header.colourType) * header.depth;
+             std::vector<std::uint16_t>& originals, const RowProgress& progress)
+      : header_(header), name_(name), image_(image), originals_(originals), progress_(progress) {
+    bitsPerPixel_ = ChannelsOf(header.colourType) * header.depth;
     filterStep_ = std::max(1, bitsPerPixel_ / 8);
     passes_ = header.interlaced ? std::vector<Pass>(kAdam7, kAdam7 + 7) : std::vector<Pass>{kWholeImage};
     for (const Pass& pass : passes_) totalRows_ += pass.Rows(header.height);
@@ -192,6 +189,9 @@ class RowDecoder {
   }
 
   bool Done() const { return pass_ == passes_.size(); }
+
+  // The palette's entries, with tRNS's alpha.
+  std::vector<Pixel> Palette() const { return {palette_.begin(), palette_.begin() + paletteEntries_}; }
 
   // The bytes of the inflated stream the image's rows take: a filter byte and the pixels'
   // bytes for each row of each pass that has pixels.
@@ -241,6 +241,7 @@ class RowDecoder {
     for (std::int32_t i = 0; i < columns_; ++i) {
       image_.at(pass.x0 + i * pass.dx, y) = PixelAt(i);
     }
+    if (header_.depth == kDeepDepth) KeepOriginals(pass, y);
     ++rowsDone_;
     if (progress_) progress_(rowsDone_, totalRows_);
     row_.swap(previous_);
@@ -281,6 +282,16 @@ class RowDecoder {
     }
   }
 
+  void KeepOriginals(const Pass& pass, std::int32_t y) {
+    const std::size_t channels = std::size_t(ChannelsOf(header_.colourType));
+    for (std::int32_t i = 0; i < columns_; ++i) {
+      const std::size_t pixel = std::size_t(y) * std::size_t(header_.width) + std::size_t(pass.x0 + i * pass.dx);
+      for (std::size_t c = 0; c < channels; ++c) {
+        originals_[pixel * channels + c] = static_cast<std::uint16_t>(Sample(std::size_t(i) * channels + c));
+      }
+    }
+  }
+
   // Sample `index` of the row (counting every channel of every pixel), as stored.
   std::uint32_t Sample(std::size_t index) const {
     const std::uint8_t* bytes = row_.data() + 1;
@@ -306,7 +317,7 @@ class RowDecoder {
   }
 
   Pixel PixelAt(std::int32_t i) const {
-    const std::size_t s = std::size_t(i) * std::size_t(Channels(header_.colourType));
+    const std::size_t s = std::size_t(i) * std::size_t(ChannelsOf(header_.colourType));
     switch (header_.colourType) {
       case 0: {
         const std::uint32_t g = Sample(s);
@@ -338,6 +349,7 @@ class RowDecoder {
   const PngHeader header_;
   const std::string& name_;
   Image& image_;
+  std::vector<std::uint16_t>& originals_;
   const RowProgress& progress_;
   int bitsPerPixel_ = 0;
   int filterStep_ = 1;  // bytes from a byte to the same byte of the pixel to its left
@@ -417,7 +429,10 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   const PngHeader header = ReadPngHeader(bytes, name);
   DecodedPng decoded;
   decoded.image = Image(header.width, header.height);
-  RowDecoder rows(header, name, decoded.image, progress);
+  decoded.format.colourType = header.colourType;
+  decoded.format.depth = header.depth;
+  decoded.format.originals.resize(OriginalsBytes(header) / sizeof(std::uint16_t));
+  RowDecoder rows(header, name, decoded.image, decoded.format.originals, progress);
 
   Inflater inflater;
   if (::inflateInit(&inflater.stream) != Z_OK) throw RunError("out of memory");
@@ -537,6 +552,7 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   if (!seenIdat) throw Damaged(name, "it has no IDAT chunk");
   if (!rows.Done()) throw Damaged(name, "its pixel data ends before the last row");
   if (!streamEnded) throw Damaged(name, "its compressed pixels end without their checksum");
+  if (header.colourType == kPalette) decoded.format.palette = rows.Palette();
   return decoded;
 }
 
@@ -560,25 +576,28 @@ void StartDeflater(Deflater& deflater, const int settings[3]) {
   deflater.ready = true;
 }
 
-// The bytes a filtered image of width x height 8-bit RGBA pixels takes: a filter byte and 4
-// bytes a pixel for each row.
-std::uint64_t EncodedRowBytes(std::int32_t width) { return std::uint64_t(width) * 4 + 1; }
+// The bytes of an output row, filter byte included, at its widest: a 16-bit file's result may
+// need 16-bit RGBA, 8 bytes a pixel; any other's 8-bit RGBA at most, 4 bytes a pixel.
+std::uint64_t WidestRowBytes(const PngHeader& source) {
+  return std::uint64_t(source.width) * (source.depth == kDeepDepth ? 8 : 4) + 1;
+}
 
-}  // namespace
+// The compressed pixels: blocks of at most kIdatSize bytes, one IDAT chunk each.
+using IdatBlocks = std::vector<std::vector<std::uint8_t>>;
 
-std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChunk>& metadata,
-                                    const RowProgress& progress) {
-  if (image.width <= 0 || image.height <= 0) throw RunError("cannot write an empty image");
-  if (std::int64_t{image.width} * image.height > kMaxImagePixels) {
-    throw RunError("a " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-                   " image is too large to write");
-  }
+// Writes the `rows` x `rowBytes` bytes of an image's rows: `rawRow(y, row)` fills row y.
+using RawRows = std::function<void(std::int32_t y, std::uint8_t* row)>;
+
+// Filters each of `rows` raw rows of `rowBytes` bytes, whose pixels take `bytesPerPixel`
+// bytes (at least 1), and compresses them; the smaller of the two zlib streams.
+IdatBlocks CompressRows(std::int32_t rows, std::size_t rowBytes, std::size_t bytesPerPixel,
+                        const RawRows& rawRow, const RowProgress& progress) {
   // Two zlib streams take the same filtered rows, and the smaller result is written. Each
   // keeps what it compresses in blocks of kIdatSize, the IDAT chunks of the file, so that it
   // holds no more than its size and a block (a growing vector could hold twice its size).
   struct Stream {
     Deflater deflater;
-    std::vector<std::vector<std::uint8_t>> blocks;
+    IdatBlocks blocks;
     std::size_t size = 0;
     void Append(const std::uint8_t* data, std::size_t n) {
       while (n > 0) {
@@ -615,16 +634,16 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
 
   // Each row is filtered five ways, one after the other, into `trial`; the one whose bytes,
   // read as signed, sum smallest in magnitude so far is kept in `best`.
-  const std::size_t rowBytes = std::size_t(image.width) * 4;
+  const std::size_t step = bytesPerPixel;
   std::vector<std::uint8_t> raw(rowBytes), above(rowBytes, 0), best(rowBytes + 1), trial(rowBytes + 1);
-  for (std::int32_t y = 0; y < image.height; ++y) {
-    PixelsToRgba(&image.at(0, y), std::size_t(image.width), raw.data());
+  for (std::int32_t y = 0; y < rows; ++y) {
+    rawRow(y, raw.data());
     std::uint64_t bestSum = ~std::uint64_t{0};
     for (std::uint8_t filter = 0; filter < 5; ++filter) {
       trial[0] = filter;
       for (std::size_t i = 0; i < rowBytes; ++i) {
-        const int left = i >= 4 ? raw[i - 4] : 0;
-        const int upLeft = i >= 4 ? above[i - 4] : 0;
+        const int left = i >= step ? raw[i - step] : 0;
+        const int upLeft = i >= step ? above[i - step] : 0;
         const int predicted = filter == 0   ? 0
                               : filter == 1 ? left
                               : filter == 2 ? above[i]
@@ -637,28 +656,70 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
     }
     deflate(best.data(), best.size(), Z_NO_FLUSH);
     raw.swap(above);
-    if (progress) progress(y + 1, image.height);
+    if (progress) progress(y + 1, rows);
   }
   deflate(nullptr, 0, Z_FINISH);
-  // The larger stream goes before the file is made; each block of the other goes as it is
-  // copied.
+  // The larger stream is released before the file is made.
   Stream& smaller = streams[0].size <= streams[1].size ? streams[0] : streams[1];
-  Stream& larger = &smaller == &streams[0] ? streams[1] : streams[0];
-  std::vector<std::vector<std::uint8_t>>().swap(larger.blocks);
+  return std::move(smaller.blocks);
+}
 
-  std::size_t fileSize = sizeof kPngSignature + 25 + smaller.size + 12 * smaller.blocks.size() + 12;
+// PLTE's and tRNS's data for a palette output: the entries' colours, and the alpha of those
+// up to the last that is not opaque (none when all are).
+void PaletteChunks(const std::vector<Pixel>& palette, std::vector<std::uint8_t>* colours,
+                   std::vector<std::uint8_t>* alpha) {
+  for (const Pixel& entry : palette) colours->insert(colours->end(), {entry.r, entry.g, entry.b});
+  std::size_t translucent = palette.size();
+  while (translucent > 0 && palette[translucent - 1].a == 255) --translucent;
+  for (std::size_t i = 0; i < translucent; ++i) alpha->push_back(palette[i].a);
+}
+
+// tRNS's data for a keyed grey or RGB output: its samples as 16-bit values.
+std::vector<std::uint8_t> KeyChunk(const OutputFormat& format) {
+  std::vector<std::uint8_t> data;
+  for (int i = 0; i < ChannelsOf(format.colourType); ++i) {
+    data.insert(data.end(), {std::uint8_t(format.key[i] >> 8), std::uint8_t(format.key[i])});
+  }
+  return data;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePng(const Image& image, const PixelFormat& source,
+                                    const std::vector<PngChunk>& metadata, const RowProgress& progress) {
+  if (image.width <= 0 || image.height <= 0) throw RunError("cannot write an empty image");
+  if (std::int64_t{image.width} * image.height > kMaxImagePixels) {
+    throw RunError("a " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+                   " image is too large to write");
+  }
+  const OutputFormat format = ChooseOutputFormat(image, source);
+  IdatBlocks blocks;
+  {
+    const ScanlineWriter rows(image, source, format);
+    blocks = CompressRows(image.height, rows.RowBytes(), rows.BytesPerPixel(),
+                          [&](std::int32_t y, std::uint8_t* row) { rows.Row(y, row); }, progress);
+  }
+  std::vector<std::uint8_t> plte, trns;
+  if (format.colourType == kPalette) PaletteChunks(format.palette, &plte, &trns);
+  if (format.keyed) trns = KeyChunk(format);
+
+  std::size_t fileSize = sizeof kPngSignature + 25 + 12 + plte.size() + 12 + trns.size() + 12;
+  for (const std::vector<std::uint8_t>& block : blocks) fileSize += block.size() + 12;
   for (const PngChunk& chunk : metadata) fileSize += chunk.data.size() + 12;
   std::vector<std::uint8_t> file(kPngSignature, kPngSignature + sizeof kPngSignature);
   file.reserve(fileSize);
   std::vector<std::uint8_t> header;
   Put32(header, static_cast<std::uint32_t>(image.width));
   Put32(header, static_cast<std::uint32_t>(image.height));
-  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, not interlaced
+  header.insert(header.end(), {format.depth, format.colourType, 0, 0, 0});  // not interlaced
   AppendChunk(file, "IHDR", header.data(), header.size());
+  // iCCP, sRGB, gAMA and cHRM must come before PLTE; every kept chunk may.
   for (const PngChunk& chunk : metadata) {
     AppendChunk(file, chunk.type.c_str(), chunk.data.data(), chunk.data.size());
   }
-  for (std::vector<std::uint8_t>& block : smaller.blocks) {
+  if (!plte.empty()) AppendChunk(file, "PLTE", plte.data(), plte.size());
+  if (!trns.empty()) AppendChunk(file, "tRNS", trns.data(), trns.size());
+  for (std::vector<std::uint8_t>& block : blocks) {
     AppendChunk(file, "IDAT", block.data(), block.size());
     std::vector<std::uint8_t>().swap(block);
   }
@@ -666,8 +727,20 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChu
   return file;
 }
 
-std::uint64_t EncodeMemoryBound(std::int32_t width, std::int32_t height, std::uint64_t metadataBytes) {
-  const std::uint64_t filtered = EncodedRowBytes(width) * std::uint64_t(height);
+std::vector<std::uint8_t> EncodePng(const Image& image, const std::vector<PngChunk>& metadata,
+                                    const RowProgress& progress) {
+  return EncodePng(image, PixelFormat{}, metadata, progress);
+}
+
+std::uint64_t OriginalsBytes(const PngHeader& header) {
+  if (header.depth != kDeepDepth) return 0;
+  return std::uint64_t(ChannelsOf(header.colourType)) * sizeof(std::uint16_t) *
+         std::uint64_t(header.width) * std::uint64_t(header.height);
+}
+
+std::uint64_t EncodeMemoryBound(const PngHeader& source, std::uint64_t metadataBytes) {
+  const std::uint64_t rowBytes = WidestRowBytes(source);
+  const std::uint64_t filtered = rowBytes * std::uint64_t(source.height);
   std::uint64_t compressed = 0;  // both streams at their largest, as zlib bounds them
   for (const auto& settings : kDeflateSettings) {
     Deflater deflater;
@@ -675,12 +748,15 @@ std::uint64_t EncodeMemoryBound(std::int32_t width, std::int32_t height, std::ui
     compressed += ::deflateBound(&deflater.stream, static_cast<uLong>(filtered));
   }
   const std::uint64_t chunks = (compressed + kIdatSize - 1) / kIdatSize;  // blocks, and IDATs
-  // The image; the metadata given and its copy in the file; the two streams (either both, or
-  // the smaller and the file that holds it) with a partly filled block each and each IDAT's
-  // 12 bytes; four rows; zlib's states and the buffers, under kCodecOverhead.
-  return 4 * std::uint64_t(width) * std::uint64_t(height) + 2 * metadataBytes + compressed +
-         2 * kIdatSize + 12 * chunks + 57 + 12 * std::uint64_t(KeptChunkCheck::kMaxChunks) +
-         4 * EncodedRowBytes(width) + kCodecOverhead;
+  // The image and a 16-bit file's samples; the metadata given and its copy in the file; the
+  // two streams (either both, or the smaller and the file that holds it) with a partly filled
+  // block each and each IDAT's 12 bytes; PLTE's and tRNS's data, with their copies and
+  // headers; four rows; zlib's states, the buffers and the colour tables, under
+  // kCodecOverhead.
+  return 4 * std::uint64_t(source.width) * std::uint64_t(source.height) + OriginalsBytes(source) +
+         2 * metadataBytes + compressed + 2 * kIdatSize + 12 * chunks + 57 +
+         12 * std::uint64_t(KeptChunkCheck::kMaxChunks) + kPaletteChunkBytes + 4 * rowBytes +
+         kCodecOverhead;
 }
 
 std::uint64_t KeptChunkBytes(const std::vector<std::uint8_t>& bytes, const PngHeader& header) {
@@ -697,18 +773,19 @@ std::uint64_t KeptChunkBytes(const std::vector<std::uint8_t>& bytes, const PngHe
 }
 
 std::uint64_t DecodeMemoryBound(const PngHeader& header, std::uint64_t fileBytes, std::uint64_t keptBytes) {
-  const std::uint64_t bitsPerPixel = std::uint64_t(Channels(header.colourType)) * header.depth;
+  const std::uint64_t bitsPerPixel = std::uint64_t(ChannelsOf(header.colourType)) * header.depth;
   const std::uint64_t rowBytes = (std::uint64_t(header.width) * bitsPerPixel + 7) / 8 + 1;
-  // The file, the image, the kept chunks' copies, two rows.
+  // The file, the image, a 16-bit file's samples, the kept chunks' copies, two rows.
   return fileBytes + keptBytes + 4 * std::uint64_t(header.width) * std::uint64_t(header.height) +
-         2 * rowBytes + kCodecOverhead;
+         OriginalsBytes(header) + 2 * rowBytes + kCodecOverhead;
 }
 
 std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes, std::uint64_t keptBytes) {
   const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
-  const std::uint64_t filtering = 8 * pixels + keptBytes;  // source, result, kept chunks
-  // The result and its kept chunks are encoded once the source is gone.
-  const std::uint64_t encoding = EncodeMemoryBound(header.width, header.height, keptBytes);
+  // The source, the result, a 16-bit file's samples, the kept chunks.
+  const std::uint64_t filtering = 8 * pixels + OriginalsBytes(header) + keptBytes;
+  // The result, the samples and the kept chunks are encoded once the source is gone.
+  const std::uint64_t encoding = EncodeMemoryBound(header, keptBytes);
   return std::max({DecodeMemoryBound(header, fileBytes, keptBytes), filtering, encoding});
 }
 

@@ -25,6 +25,17 @@ std::uint32_t Big32(const std::uint8_t* p) {
 
 // Why bytes [begin, end) are not a keyword: 1 to 79 Latin-1 characters (32 to 126, 161 to
 // 255), no space at either end, no two spaces in a row.
+// cHRM's white point and red, green and blue primaries, each x then y in 100,000ths: each x
+// and y at most 0.8, and x + y at most 1.
+bool ChromaticitiesInRange(const std::uint8_t* data) {
+  constexpr std::uint32_t kMaxCoordinate = 80000, kMaxSum = 100000;
+  for (int point = 0; point < 4; ++point) {
+    const std::uint32_t x = Big32(data + 8 * point), y = Big32(data + 8 * point + 4);
+    if (x > kMaxCoordinate || y > kMaxCoordinate || x + y > kMaxSum) return false;
+  }
+  return true;
+}
+
 std::string KeywordFault(const std::uint8_t* begin, const std::uint8_t* end) {
   const std::size_t size = std::size_t(end - begin);
   if (size == 0) return "its keyword is empty";
@@ -199,6 +210,17 @@ bool IsKeptChunk(const std::string& type, std::uint8_t colourType) {
 
 std::string KeptChunkCheck::Fault(const std::string& type, const std::uint8_t* data,
                                   std::uint32_t length, bool afterPalette, bool afterPixels) {
+  std::string fault = OwnRulesFault(type, data, length, afterPalette, afterPixels);
+  // A profile and sRGB each say what the colours mean: a file keeps the first of the two.
+  if (fault.empty() && (type == "iCCP" || type == "sRGB")) {
+    if (colourSpaceKept_) fault = "it comes after an " + std::string(type == "iCCP" ? "sRGB" : "iCCP") + " chunk, which it must not accompany";
+    colourSpaceKept_ = true;
+  }
+  return fault;
+}
+
+std::string KeptChunkCheck::OwnRulesFault(const std::string& type, const std::uint8_t* data,
+                                          std::uint32_t length, bool afterPalette, bool afterPixels) {
   // Those that say how the pixels look must come before them; all but pHYs before the palette.
   if (IsOneOf(type, {"iCCP", "sRGB", "gAMA", "cHRM"}) && (afterPalette || afterPixels)) {
     return afterPixels ? "it comes after the pixels" : "it comes after the palette";
@@ -207,6 +229,9 @@ std::string KeptChunkCheck::Fault(const std::string& type, const std::uint8_t* d
 
   if (type == "sRGB" && data[0] > 3) return "its rendering intent " + std::to_string(data[0]) + " is not 0 to 3";
   if (type == "gAMA" && Big32(data) == 0) return "its gamma is 0";
+  if (type == "cHRM" && !ChromaticitiesInRange(data)) {
+    return "a chromaticity is out of range (x and y 0 to 0.8, x + y at most 1)";
+  }
   if (type == "pHYs" && data[8] > 1) return "its unit " + std::to_string(data[8]) + " is not 0 or 1";
   if (type == "eXIf") {
     static constexpr std::uint8_t kIntel[4] = {'I', 'I', 42, 0}, kMotorola[4] = {'M', 'M', 0, 42};

@@ -32,8 +32,10 @@ bool IsKeptChunk(const std::string& type, std::uint8_t colourType);
 // of 1 to 79 Latin-1 characters without a space at either end or two in a row; text without
 // a null, iTXt's in UTF-8; compressed data (iCCP, zTXt, compressed iTXt) that inflates
 // whole, to its Adler-32, with nothing after it; an RGB ICC profile whose header gives its
-// length; values in their ranges (sRGB's intent, gAMA's non-zero gamma, pHYs's unit); eXIf's
-// TIFF header; and the place of the chunks that must come before PLTE or IDAT. Inflating is
+// length; values in their ranges (sRGB's intent, gAMA's non-zero gamma, cHRM's
+// chromaticities, each x and y 0 to 0.8 with x + y at most 1, pHYs's unit); eXIf's TIFF
+// header; the place of the chunks that must come before PLTE or IDAT; and no iCCP with an
+// sRGB, of which the second is left out. Inflating is
 // bounded: together a file's chunks inflate at most kMaxInflatedMetadata bytes, and a chunk
 // that would go past that breaks the rule.
 class KeptChunkCheck {
@@ -48,7 +50,11 @@ class KeptChunkCheck {
                     bool afterPalette, bool afterPixels);
 
  private:
+  std::string OwnRulesFault(const std::string& type, const std::uint8_t* data, std::uint32_t length,
+                            bool afterPalette, bool afterPixels);
+
   std::uint64_t inflateLeft_ = kMaxInflatedMetadata;
+  bool colourSpaceKept_ = false;  // an iCCP or sRGB chunk kept
 };
 
 }  // namespace veilmere::qfhost

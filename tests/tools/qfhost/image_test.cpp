@@ -105,7 +105,8 @@ class PngBuilder {
 
 std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-std::vector<std::uint8_t> operator+(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -118,6 +119,10 @@ std::vector<std::uint8_t> Z(const std::vector<std::uint8_t>& data) {
   out.resize(size);
   return out;
 }
+
+// cHRM's data for sRGB's white point and primaries.
+const std::vector<std::uint8_t> kSrgbChromaticities = {0, 0, 0x7A, 0x26, 0, 0, 0x80, 0x84, 0, 0, 0xFA, 0, 0, 0, 0x80, 0xE8,
+                                                       0, 0, 0x75, 0x30, 0, 0, 0xEA, 0x60, 0, 0, 0x3A, 0x98, 0, 0, 0x17, 0x70};
 
 // An iCCP chunk's data: name "p", method 0 and a compressed 132-byte profile header of
 // `colourSpace`, whose length field is off by `lengthError`.
@@ -322,13 +327,12 @@ TEST(Png, KeepsMetadataChunksButAGreyImagesProfile) {
     for (const PngChunk& chunk : chunks) names.push_back(chunk.type);
     return names;
   };
-  // One of each kept type, each keeping its rules.
+  // One of each kept type, each keeping its rules (sRGB, which no iCCP may accompany, below).
   const std::vector<std::uint8_t> rgb =
       PngBuilder(1, 1, 8, 2)
           .Chunk("iCCP", Iccp())
-          .Chunk("sRGB", {0})
           .Chunk("gAMA", {0, 0, 0xB1, 0x8F})
-          .Chunk("cHRM", std::vector<std::uint8_t>(32, 1))
+          .Chunk("cHRM", kSrgbChromaticities)
           .Chunk("prVt", {1})  // unknown: dropped
           .Chunk("pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1})
           .Chunk("tEXt", {'k', 0, 'v'})
@@ -338,16 +342,19 @@ TEST(Png, KeepsMetadataChunksButAGreyImagesProfile) {
           .Chunk("eXIf", {'M', 'M', 0, 42})
           .Finish({0, 1, 2, 3});
   const DecodedPng decoded = DecodePngFile(rgb, "meta");
-  const std::vector<std::string> kept = {"iCCP", "sRGB", "gAMA", "cHRM", "pHYs",
+  const std::vector<std::string> kept = {"iCCP", "gAMA", "cHRM", "pHYs",
                                          "tEXt", "zTXt", "iTXt", "iTXt", "eXIf"};
   EXPECT_EQ(types(decoded.metadata), kept);
   EXPECT_EQ(decoded.warnings, std::vector<std::string>{});
   const DecodedPng again = DecodePngFile(EncodePng(decoded.image, decoded.metadata), "again");
   EXPECT_EQ(types(again.metadata), kept);
-  EXPECT_EQ(again.metadata[5].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
-  const std::vector<std::uint8_t> grey =
-      PngBuilder(1, 1, 8, 0).Chunk("iCCP", Iccp("GRAY")).Chunk("gAMA", {0, 0, 1, 2}).Finish({0, 1});
-  EXPECT_EQ(types(DecodePngFile(grey, "grey").metadata), std::vector<std::string>{"gAMA"});
+  EXPECT_EQ(again.metadata[4].data, (std::vector<std::uint8_t>{'k', 0, 'v'}));
+  const std::vector<std::uint8_t> grey = PngBuilder(1, 1, 8, 0)
+                                             .Chunk("iCCP", Iccp("GRAY"))
+                                             .Chunk("sRGB", {0})
+                                             .Chunk("gAMA", {0, 0, 1, 2})
+                                             .Finish({0, 1});
+  EXPECT_EQ(types(DecodePngFile(grey, "grey").metadata), (std::vector<std::string>{"sRGB", "gAMA"}));
 }
 
 // Damaged chunks: those that break the file's structure refuse it; a kept chunk that breaks
@@ -413,6 +420,13 @@ TEST(Png, ChunkRulesRefuseTheFileOrLeaveTheChunkOut) {
       {"pHYs unit 2", rgb().Chunk("pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 2}).Finish(rgbRow), false, "unit 2"},
       {"sRGB intent 4", rgb().Chunk("sRGB", {4}).Finish(rgbRow), false, "intent 4"},
       {"gamma 0", rgb().Chunk("gAMA", {0, 0, 0, 0}).Finish(rgbRow), false, "gamma is 0"},
+      {"cHRM green y 0.80001", rgb().Chunk("cHRM", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0x38, 0x81,
+                                                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).Finish(rgbRow),
+       false, "chromaticity is out of range"},
+      {"cHRM x + y 1.00001", rgb().Chunk("cHRM", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                  0, 0, 0xC3, 0x50, 0, 0, 0xC3, 0x51, 0, 0, 0, 0, 0, 0, 0, 0}).Finish(rgbRow),
+       false, "chromaticity is out of range"},
+      {"iCCP after sRGB", rgb().Chunk("sRGB", {0}).Chunk("iCCP", Iccp()).Finish(rgbRow), false, "after an sRGB chunk"},
       {"eXIf not TIFF", rgb().Chunk("eXIf", {'X', 'X', 0, 42}).Finish(rgbRow), false, "TIFF header"},
       {"empty eXIf", rgb().Chunk("eXIf", {}).Finish(rgbRow), false, "TIFF header"},
   };
@@ -425,8 +439,9 @@ TEST(Png, ChunkRulesRefuseTheFileOrLeaveTheChunkOut) {
     }
     try {
       const DecodedPng decoded = DecodePngFile(c.file, "x.png");
-      EXPECT_TRUE(decoded.metadata.empty()) << c.what;
       ASSERT_EQ(decoded.warnings.size(), 1u) << c.what;
+      const std::string leftOut = decoded.warnings[0].substr(decoded.warnings[0].find(" its ") + 5, 4);
+      for (const PngChunk& chunk : decoded.metadata) EXPECT_NE(chunk.type, leftOut) << c.what;
       EXPECT_NE(decoded.warnings[0].find(c.reason), std::string::npos) << c.what << ": " << decoded.warnings[0];
     } catch (const RunError& error) {
       ADD_FAILURE() << c.what << ": " << error.what();
@@ -460,6 +475,137 @@ TEST(Png, WhatItWritesReadsBackExactly) {
   EXPECT_EQ(file[20 + 3], 7);  // height
   EXPECT_EQ(file[24], 8);      // bit depth
   EXPECT_EQ(file[25], 6);      // colour type: RGBA
+}
+
+// The raw rows (filter byte 0) of a width x height image of `depth`-bit samples, `channels`
+// a pixel, given row after row; Adam7's passes when `interlaced`.
+std::vector<std::uint8_t> Rows(std::int32_t width, std::int32_t height, int depth, int channels,
+                               bool interlaced, const std::vector<std::uint16_t>& samples) {
+  static constexpr int kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  static constexpr int kWhole[1][4] = {{0, 0, 1, 1}};
+  std::vector<std::uint8_t> rows;
+  for (const auto& pass : interlaced ? std::vector<const int*>(std::begin(kAdam7), std::end(kAdam7))
+                                     : std::vector<const int*>{kWhole[0]}) {
+    for (int y = pass[1]; y < height; y += pass[3]) {
+      std::vector<std::uint8_t> row{0};
+      int bit = 0;
+      for (int x = pass[0]; x < width; x += pass[2]) {
+        for (int c = 0; c < channels; ++c, bit += depth) {
+          const std::uint16_t v = samples[std::size_t((y * width + x) * channels + c)];
+          if (bit % 8 == 0) row.push_back(0);
+          if (depth == 16) {
+            row.back() = std::uint8_t(v >> 8), row.push_back(std::uint8_t(v)), bit += 8;
+          } else {
+            row.back() = std::uint8_t(row.back() | v << (8 - depth - bit % 8));
+          }
+        }
+      }
+      if (row.size() > 1) rows.insert(rows.end(), row.begin(), row.end());
+    }
+  }
+  return rows;
+}
+
+// Every input colour type and depth, filtered or not, written back: the pixels decode to the
+// filtered result, 16-bit samples the filter kept keep their 16 bits, and the output takes
+// the format png_format.h's rules give.
+TEST(Png, WritesEachResultInTheSmallestFormatThatHoldsItExactly) {
+  using Change = void (*)(Image&);
+  const Change none = [](Image&) {};
+  const Change half = [](Image& i) { i.pixels[1].a = 128; };
+  const Change red = [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 255); };
+  const Change grey85 = [](Image& i) { i.pixels[1] = Rgba(85, 85, 85, 255); };
+  const Change grey51 = [](Image& i) { i.pixels[1] = Rgba(51, 51, 51, 255); };
+  const Change clearFirst = [](Image& i) { i.pixels[0].a = 0; };
+  const Change clearTwo = [](Image& i) { i.pixels[0].a = 0, i.pixels[1].a = 0; };
+  const Change invertAll = [](Image& i) { for (Pixel& p : i.pixels) p.a = std::uint8_t(255 - p.a); };
+  const Change grey32 = [](Image& i) { i.pixels[1] = Rgba(0x20, 0x20, 0x20, 255); };
+  const Change invertHalf = [](Image& i) {
+    for (std::size_t p = 0; p < i.pixels.size() / 2; ++p) i.pixels[p].a = std::uint8_t(255 - i.pixels[p].a);
+  };
+  const std::vector<std::uint16_t> grey1 = {0, 1, 1, 0, 1, 1, 0, 0}, grey4 = {0, 3, 15, 9, 9, 3, 0, 7},
+                                   grey8 = {0, 200, 13, 13, 255, 7, 7, 9},
+                                   grey16 = {0x1234, 0x20FF, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0},
+                                   index2 = {0, 1, 2, 2, 1, 0, 1, 1};
+  std::vector<std::uint16_t> greyAlpha16, rgb8, rgb16, rgba8, index8(256);
+  for (std::uint16_t i = 0; i < 256; ++i) index8[i] = i;
+  for (std::uint16_t i = 0; i < 8; ++i) {
+    greyAlpha16.insert(greyAlpha16.end(), {std::uint16_t(i * 0x1111), std::uint16_t(0xFFFF - i * 3)});
+    rgb8.insert(rgb8.end(), {std::uint16_t(i * 30), 7, std::uint16_t(255 - i)});
+    rgb16.insert(rgb16.end(), {std::uint16_t(i * 0x1F01), 0x0102, std::uint16_t(0xFFFF - i)});
+    rgba8.insert(rgba8.end(), {std::uint16_t(i), 0, 9, std::uint16_t(i * 36)});
+  }
+  std::vector<std::uint8_t> palette8(256 * 3), alpha8(256);
+  for (std::size_t i = 0; i < 256; ++i) palette8[i * 3] = std::uint8_t(i), alpha8[i] = std::uint8_t(i);
+  const std::vector<std::uint8_t> palette2 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, alpha2 = {0, 128};
+  const struct {
+    const char* what;
+    std::uint8_t type, depth;
+    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> chunks;
+    std::vector<std::uint16_t> samples;  // of an image 4 pixels wide
+    Change change;
+    std::uint8_t outType, outDepth;
+    std::vector<std::uint16_t> outSamples;  // of a 16-bit output: every sample, if checked
+  } cases[] = {
+      {"grey 1", 0, 1, {}, grey1, none, 0, 1, {}},
+      {"grey 1, a grey of 2 bits", 0, 1, {}, grey1, grey85, 0, 2, {}},
+      {"grey 1, a grey of 4 bits", 0, 1, {}, grey1, grey51, 0, 4, {}},
+      {"grey 1, red", 0, 1, {}, grey1, red, 2, 8, {}},
+      {"grey 2", 0, 2, {}, {0, 1, 2, 3, 3, 2, 1, 0}, none, 0, 2, {}},
+      {"grey 4, key", 0, 4, {{"tRNS", {0, 9}}}, grey4, none, 0, 4, {}},
+      {"grey 4, key, half alpha", 0, 4, {{"tRNS", {0, 9}}}, grey4, half, 4, 8, {}},
+      {"grey 8, one cleared", 0, 8, {}, grey8, clearFirst, 0, 8, {}},
+      {"grey 8, two greys cleared", 0, 8, {}, grey8, clearTwo, 4, 8, {}},
+      {"grey 8, key colour opaque before", 0, 8, {}, grey8, [](Image& i) { i.pixels[3].a = 0; }, 4, 8, {}},
+      {"grey 8, key colour opaque after", 0, 8, {}, grey8, [](Image& i) { i.pixels[2].a = 0; }, 4, 8, {}},
+      {"grey 8, red and half alpha", 0, 8, {}, grey8, [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 128); }, 6, 8, {}},
+      {"grey 16, key", 0, 16, {{"tRNS", {0xFF, 0xFF}}}, grey16, none, 0, 16, grey16},
+      {"grey 16, one grey changed", 0, 16, {}, grey16, grey32, 0, 16,
+       {0x1234, 0x2020, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0}},
+      {"grey 16, red", 0, 16, {}, grey16, red, 2, 16,
+       {0x1234, 0x1234, 0x1234, 0xFFFF, 0, 0, 0x00FF, 0x00FF, 0x00FF, 0xFFFF, 0xFFFF, 0xFFFF,
+        0x8000, 0x8000, 0x8000, 0x7FFF, 0x7FFF, 0x7FFF, 1, 1, 1, 0, 0, 0}},
+      {"grey and alpha 8", 4, 8, {}, {9, 255, 9, 0, 200, 7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}, clearFirst, 4, 8, {}},
+      {"grey and alpha 16", 4, 16, {}, greyAlpha16, none, 4, 16, greyAlpha16},
+      {"grey and alpha 16, red", 4, 16, {}, greyAlpha16, red, 6, 16, {}},
+      {"RGB 8", 2, 8, {}, rgb8, none, 2, 8, {}},
+      {"RGB 8, one cleared", 2, 8, {}, rgb8, clearFirst, 2, 8, {}},
+      {"RGB 8, two colours cleared", 2, 8, {}, rgb8, clearTwo, 6, 8, {}},
+      {"RGB 16, key", 2, 16, {{"tRNS", {0, 0, 1, 2, 0xFF, 0xFF}}}, rgb16, none, 2, 16, rgb16},
+      {"RGB 16, half alpha", 2, 16, {}, rgb16, half, 6, 16, {}},
+      {"palette 2", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, none, 3, 2, {}},
+      {"palette 2, inverted", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, invertAll, 3, 2, {}},
+      {"palette 1, red", 3, 1, {{"PLTE", {1, 2, 3, 4, 5, 6}}}, {0, 1, 0, 1, 0, 1, 0, 0}, red, 3, 2, {}},
+      {"palette 2, one entry unused", 3, 2, {{"PLTE", palette2}}, index2, red, 3, 2, {}},
+      {"palette 4", 3, 4, {{"PLTE", palette2}}, {0, 3, 2, 2, 1, 0, 1, 1}, none, 3, 4, {}},
+      {"palette 8", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, {0, 1, 2, 3, 4, 5, 6, 255}, none, 3, 8, {}},
+      {"palette 8, 512 colours", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, index8 + index8, invertHalf, 6, 8, {}},
+      {"RGBA 8", 6, 8, {}, rgba8, clearFirst, 6, 8, {}},
+      {"RGBA 16", 6, 16, {}, greyAlpha16 + greyAlpha16, grey32, 6, 16, {}},
+  };
+  for (const auto& c : cases) {
+    for (const bool interlaced : {false, true}) {
+      SCOPED_TRACE(interlaced ? "Adam7" : "not interlaced");
+      const int channels = c.type == 2 ? 3 : c.type == 4 ? 2 : c.type == 6 ? 4 : 1;
+      const std::int32_t width = 4;
+      const auto height = static_cast<std::int32_t>(c.samples.size() / std::size_t(channels * width));
+      PngBuilder builder(std::uint32_t(width), std::uint32_t(height), c.depth, c.type, interlaced ? 1 : 0);
+      for (const auto& [type, data] : c.chunks) builder.Chunk(type, data);
+      DecodedPng decoded = DecodePngFile(builder.Finish(Rows(width, height, c.depth, channels, interlaced, c.samples)), c.what);
+      c.change(decoded.image);
+      const std::vector<std::uint8_t> file = EncodePng(decoded.image, decoded.format);
+      const PngHeader header = ReadPngHeader(file, c.what);
+      EXPECT_EQ(header.colourType, c.outType) << c.what;
+      EXPECT_EQ(header.depth, c.outDepth) << c.what;
+      EXPECT_FALSE(header.interlaced) << c.what;
+      const DecodedPng back = DecodePngFile(file, c.what);
+      EXPECT_EQ(back.image.pixels, decoded.image.pixels) << c.what;
+      if (!c.outSamples.empty()) {
+        EXPECT_EQ(back.format.originals, c.outSamples) << c.what;
+      }
+    }
+  }
 }
 
 TEST(Png, RefusesWhatIsNotAPngFile) {
