@@ -372,6 +372,8 @@ TEST(Png, ChunkRulesRefuseTheFileOrLeaveTheChunkOut) {
   std::vector<std::uint8_t> corrupt = Z(Bytes("some text"));
   corrupt[3] ^= 0xFF;
   const std::string k0("k\0", 2), k00("k\0\0", 3), k0000("k\0\0\0\0\0", 6);
+  std::vector<std::uint8_t> iendCut = rgb().Finish(rgbRow);
+  iendCut.pop_back();
   const struct {
     const char* what;
     std::vector<std::uint8_t> file;
@@ -391,6 +393,8 @@ TEST(Png, ChunkRulesRefuseTheFileOrLeaveTheChunkOut) {
       {"hIST of 1 entry", palette().Chunk("hIST", {0, 1}).Finish(indexRow), true, "hIST chunk's length is 2, not 4"},
       {"tRNS past the palette", palette().Chunk("tRNS", {1, 2, 3}).Finish(indexRow), true, "tRNS chunk does not fit"},
       {"name with a digit", rgb().Chunk("ab1d", {}).Finish(rgbRow), true, "'ab1d', is not four letters"},
+      {"grey PLTE", PngBuilder(1, 1, 8, 0).Chunk("PLTE", {1, 2, 3}).Finish({0, 1}), true, "grey image has a PLTE"},
+      {"IEND's CRC cut", iendCut, true, "cut off after"},
       {"empty keyword", rgb().Chunk("tEXt", text(std::string("\0v", 2))).Finish(rgbRow), false, "keyword is empty"},
       {"80-byte keyword", rgb().Chunk("tEXt", text(std::string(80, 'k') + '\0')).Finish(rgbRow), false, "longer than 79"},
       {"keyword's end space", rgb().Chunk("tEXt", text(std::string("k \0", 3))).Finish(rgbRow), false, "ends with a space"},
@@ -424,6 +428,7 @@ TEST(Png, ChunkRulesRefuseTheFileOrLeaveTheChunkOut) {
        false, "chromaticity is out of range"},
       {"iCCP after sRGB", rgb().Chunk("sRGB", {0}).Chunk("iCCP", Iccp()).Finish(rgbRow), false, "after an sRGB chunk"},
       {"eXIf not TIFF", rgb().Chunk("eXIf", {'X', 'X', 0, 42}).Finish(rgbRow), false, "TIFF header"},
+      {"empty eXIf", rgb().Chunk("eXIf", {}).Finish(rgbRow), false, "TIFF header"},
   };
   for (const auto& c : cases) {
     if (c.refused) {
