@@ -98,11 +98,28 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
 // The image alone.
 Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
-// An 8-bit RGBA PNG file of `image`, with the `metadata` chunks before its pixels. Each row
-// takes the PNG row filter whose bytes, read as signed, sum smallest in magnitude (libpng's
-// default choice); zlib compresses the rows twice, at its best level and with libpng's
-// default settings, and the smaller is kept, so the file is never larger than libpng's
-// default writes. Throws RunError when the image is empty or larger than kMaxImagePixels.
+// The pixel stream of a PNG file, filtered and compressed: the data of its IDAT chunks, in
+// blocks of at most 1 MiB, one chunk each.
+struct CompressedPixels {
+  std::vector<std::vector<std::uint8_t>> blocks;
+  std::uint64_t size = 0;  // bytes in all blocks
+};
+
+// Writes raw row `y` of an image, as the file lays out its samples (rowBytes bytes), into
+// `row`.
+using RawRowSource = std::function<void(std::int32_t y, std::uint8_t* row)>;
+
+// The stage of EncodePng that turns raw rows into IDAT data, for any PNG pixel format: asks
+// `rows` for rows 0 to height - 1 in order, filters each with the PNG row filter whose bytes,
+// read as signed, sum smallest in magnitude (libpng's default choice; `bytesPerPixel`, at
+// least 1, is the distance the filters look left), and compresses them with zlib, once.
+CompressedPixels FilterAndCompress(const RawRowSource& rows, std::int32_t height,
+                                   std::size_t rowBytes, std::size_t bytesPerPixel,
+                                   const RowProgress& progress = {});
+
+// An 8-bit RGBA PNG file of `image`, with the `metadata` chunks before its pixels, which
+// FilterAndCompress makes. Throws RunError when the image is empty or larger than
+// kMaxImagePixels.
 std::vector<std::uint8_t> EncodePng(const Image& image,
                                     const std::vector<PngChunk>& metadata = {},
                                     const RowProgress& progress = {});
@@ -117,11 +134,11 @@ std::uint64_t KeptChunkBytes(const std::vector<std::uint8_t>& bytes, const PngHe
 std::uint64_t DecodeMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
                                 std::uint64_t keptBytes);
 // encoding a width x height image with `metadataBytes` of kept chunks (the image, the chunks
-// and their copy in the file, both zlib streams at the size deflateBound allows them, four
-// rows of 4 bytes a pixel);
+// and their copy in the file, the zlib stream at the size deflateBound allows it and the file
+// that holds it, four rows of 4 bytes a pixel);
 std::uint64_t EncodeMemoryBound(std::int32_t width, std::int32_t height, std::uint64_t metadataBytes);
-// qfhost apply, which decodes, releases the file, filters into a copy (8 bytes a pixel and
-// the kept chunks), releases the source and encodes: the largest of the three.
+// qfhost apply, which decodes, releases the file, filters the image in place and encodes it:
+// the larger of decoding and encoding.
 std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
                                std::uint64_t keptBytes);
 
