@@ -95,11 +95,14 @@ std::string TemporaryPath(const std::string& target) {
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& target) : path_(TemporaryPath(target)) {
-    const InterruptsHeld held;
-    fd_ = ::mkstemp(path_.data());
+    // Registered before it exists, since an interrupt may reach another thread, which this
+    // one's held interrupts do not stop: from the moment the file exists its name is there.
     // Never more files at once than the registry holds (apply --jobs is capped at it).
+    const InterruptsHeld held;
+    const bool registered = g_temporaries.Add(path_.c_str());
+    fd_ = ::mkstemp(path_.data());
     made_ = fd_ >= 0;
-    if (made_) g_temporaries.Add(path_.c_str());
+    if (!made_ && registered) g_temporaries.Remove(path_.c_str());
   }
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
