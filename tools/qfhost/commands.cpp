@@ -5,12 +5,15 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 #include <map>
 #include <set>
 
+#include "tools/qfhost/batch.h"
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
+#include "tools/qfhost/interrupt_state.h"
 #include "tools/qfhost/module.h"
 #include "tools/qfhost/options.h"
 #include "tools/qfhost/platform.h"
@@ -126,19 +129,15 @@ LoadedFilter LoadFilter(const Options& options) {
   return {std::move(module), index, std::string(EnglishPart(filters[std::size_t(index)].name))};
 }
 
-// What an interrupt while `output` is being made says: that file is left as it was. A
-// batch's line says too how many files were done.
-void ReportInterruptWhileMaking(const std::string& output, const ProgressBar& progress,
-                                const std::string& done = "") {
+// What an interrupt while `output` is being made says: that file is left as it was.
+void ReportInterruptWhileMaking(const std::string& output, const ProgressBar& progress) {
   const std::string left = output == "-" ? "nothing more written to standard output"
                                          : "'" + output + "' left untouched";
-  SetInterruptReport(progress.RubOut() + "qfhost: interrupted" + (done.empty() ? "" : ": " + done) +
-                     "; " + left + "\n");
+  SetInterruptReport(progress.RubOut() + "qfhost: interrupted; " + left + "\n");
 }
 
 // One input to one output. Everything that can be checked from the output's path and the
-// input's header is checked before a pixel is decoded. Pixels outside the rectangle keep the
-// input's values: the destination starts as a copy. The bar covers decoding, filtering and
+// input's header is checked before a pixel is decoded. The bar covers decoding, filtering and
 // encoding.
 void ApplyOne(const LoadedFilter& filter, const Options& options, const std::string& input,
               const std::string& output, const Console& console, ProgressBar& progress) {
@@ -161,14 +160,14 @@ void ApplyOne(const LoadedFilter& filter, const Options& options, const std::str
     for (const std::string& warning : source.warnings) console.err << "qfhost: " << warning << '\n';
     console.err.flush();
   }
-  Image destination = source.image;
+  // In place: the module allows the source as the destination, and pixels outside the
+  // rectangle keep their values.
   progress.Phase(40, 60);
-  filter.module->Execute(filter.index, source.image, destination, rect, &ProgressBar::Report,
+  filter.module->Execute(filter.index, source.image, source.image, rect, &ProgressBar::Report,
                         &progress);
-  source.image = Image();  // released before encoding, as ApplyMemoryBound counts
   progress.Phase(60, 100);
   const std::vector<std::uint8_t> encoded = EncodePng(
-      destination, source.format, options.strip ? std::vector<PngChunk>{} : source.metadata, rows);
+      source.image, source.format, options.strip ? std::vector<PngChunk>{} : source.metadata, rows);
   progress.End();
   WriteOutput(output, encoded, console);
 }
@@ -181,65 +180,110 @@ void Apply(const Options& options, const Console& console, ProgressBar& progress
   ApplyOne(filter, options, options.input, options.output, console, progress);
 }
 
-// Each input in turn, into --output-dir under its own name or over itself. A file that fails
-// is reported and the rest go on.
+// The memory a batch file may need, known before it is read whole: ApplyMemoryBound from its
+// size and header, its kept chunks taken as large as the file (they lie in it). A file whose
+// header cannot be read needs what reading it holds; one that is no regular file, or cannot
+// be opened, the whole limit (it runs alone, and fails or is checked as it is read).
+std::uint64_t MemoryBeforeReading(const std::string& input) {
+  constexpr std::size_t kHeaderBytes = 33;  // the signature and IHDR
+  std::vector<std::uint8_t> start;
+  std::uint64_t size = 0;
+  if (!ReadFileStart(input, kHeaderBytes, &start, &size)) return kMaxRunBytes;
+  try {
+    return std::min(ApplyMemoryBound(ReadPngHeader(start, input), size, size), kMaxRunBytes);
+  } catch (const RunError&) {
+    return size + kCodecOverhead;
+  }
+}
+
+// The names of the files a batch input reads and writes, for RunBatch: the identities of the
+// input and of an existing output, and the output's name without regard to ASCII case (two
+// names of one new file where the file system ignores case).
+std::vector<std::string> SharedNames(const std::string& input, const std::string& output) {
+  std::vector<std::string> names;
+  FileIdentity identity;
+  for (const std::string& path : {input, output}) {
+    if (IdentityOf(path, &identity)) {
+      names.push_back(std::to_string(identity.device) + ":" + std::to_string(identity.file));
+    }
+  }
+  std::string folded = output;
+  for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  names.push_back("name:" + folded);
+  return names;
+}
+
+// What refuses a batch input before it is read. No file is written twice in one batch: the
+// second write would undo or replace the first one's result. Output paths are compared as
+// text first (`written`); then, since one file may have several names (a symbolic link,
+// "a/../a/x.png", a name in another case where the file system ignores case), the file an
+// output path names is compared with the files written so far by the identity the system
+// gives it (`writtenFiles`).
+void CheckBatchInput(const Options& options, const std::string& input, const std::string& output,
+                     std::set<std::string>& written,
+                     const std::map<FileIdentity, std::string>& writtenFiles) {
+  if (FileName(input).empty()) throw RunError("cannot read '" + input + "': it names a folder");
+  if (input == "-") {
+    throw RunError("'-' (standard input) has no file name to write under; in a batch, "
+                   "name the files");
+  }
+  if (!options.inPlace && SameFile(input, output)) {
+    throw RunError("'" + output + "' is the input itself; --in-place replaces inputs");
+  }
+  if (!written.insert(output).second) {
+    throw RunError("'" + input + "' would write over '" + output +
+                   "', already written from another input of that name");
+  }
+  FileIdentity identity;
+  if (IdentityOf(output, &identity)) {
+    if (const auto earlier = writtenFiles.find(identity); earlier != writtenFiles.end()) {
+      throw RunError("'" + output + "' names the file already written as '" + earlier->second +
+                     "' in this batch; it is left as that run wrote it");
+    }
+  }
+}
+
+// Each input into --output-dir under its own name or over itself, on --jobs threads (batch.h:
+// lines and checks in the inputs' order), within kMaxRunBytes together. A file that fails is
+// reported and the rest go on.
 int ApplyBatch(const Options& options, const Console& console, ProgressBar& progress) {
   // Once for the whole batch, rather than the same error for every file.
   if (!options.inPlace) CheckOutputFolder(options.outputDir);
   const LoadedFilter filter = LoadFilter(options);
   const int total = static_cast<int>(options.inputs.size());
-  int failed = 0;
-  // No file is written twice in one batch: the second write would undo or replace the first
-  // one's result. Output paths are compared as text first; then, since one file may have
-  // several names (a symbolic link, "a/../a/x.png", a name in another case where the file
-  // system ignores case), the file an output path names is compared with the files written
-  // so far by the identity the system gives it.
+  std::vector<std::string> outputs;
+  BatchSteps steps;
+  for (const std::string& input : options.inputs) {
+    outputs.push_back(options.inPlace ? input : JoinPath(options.outputDir, FileName(input)));
+    steps.sharedNames.push_back(SharedNames(input, outputs.back()));
+  }
   std::set<std::string> written;
   std::map<FileIdentity, std::string> writtenFiles;  // each written file, by its output path
-  for (int i = 0; i < total; ++i) {
+  steps.admit = [&](int i) {
     const std::string& input = options.inputs[std::size_t(i)];
-    const std::string output =
-        options.inPlace ? input : JoinPath(options.outputDir, FileName(input));
-    try {
-      if (FileName(input).empty()) throw RunError("cannot read '" + input + "': it names a folder");
-      if (input == "-") {
-        throw RunError("'-' (standard input) has no file name to write under; in a batch, "
-                       "name the files");
-      }
-      if (!options.inPlace && SameFile(input, output)) {
-        throw RunError("'" + output + "' is the input itself; --in-place replaces inputs");
-      }
-      if (!written.insert(output).second) {
-        throw RunError("'" + input + "' would write over '" + output +
-                       "', already written from another input of that name");
-      }
-      FileIdentity identity;
-      if (IdentityOf(output, &identity)) {
-        if (const auto earlier = writtenFiles.find(identity); earlier != writtenFiles.end()) {
-          throw RunError("'" + output + "' names the file already written as '" +
-                         earlier->second + "' in this batch; it is left as that run wrote it");
-        }
-      }
-      progress.Begin(FileName(input) + ": " + filter.name, i + 1, total);
-      ReportInterruptWhileMaking(output, progress,
-                                 std::to_string(i - failed) + " of " + std::to_string(total) +
-                                     " files written, " + std::to_string(failed) + " failed");
-      ApplyOne(filter, options, input, output, console, progress);
-      if (IdentityOf(output, &identity)) writtenFiles.emplace(identity, output);
-    } catch (const RunError& error) {
-      progress.End();
-      console.err << "qfhost: " << error.what() << std::endl;
-      ++failed;
-    } catch (const std::bad_alloc&) {
-      progress.End();
-      console.err << "qfhost: '" << input << "': out of memory" << std::endl;
-      ++failed;
+    CheckBatchInput(options, input, outputs[std::size_t(i)], written, writtenFiles);
+    return MemoryBeforeReading(input);
+  };
+  steps.work = [&](int i, std::ostream& err, ProgressBar& bar) {
+    const Console lines{console.out, err, false};
+    ApplyOne(filter, options, options.inputs[std::size_t(i)], outputs[std::size_t(i)], lines, bar);
+  };
+  steps.ended = [&](int i, bool ok) {
+    FileIdentity identity;
+    if (ok && IdentityOf(outputs[std::size_t(i)], &identity)) {
+      writtenFiles.emplace(identity, outputs[std::size_t(i)]);
     }
-  }
-  SetInterruptReport("");
-  console.err << "qfhost: " << total - failed << " of " << total << " file"
-              << (total == 1 ? "" : "s") << " written, " << failed << " failed" << std::endl;
-  return failed == 0 ? kExitSuccess : kExitFailure;
+  };
+  steps.input = [&](int i) { return options.inputs[std::size_t(i)]; };
+  steps.label = [&](int i) { return FileName(options.inputs[std::size_t(i)]) + ": " + filter.name; };
+  steps.output = [&](int i) { return outputs[std::size_t(i)]; };
+  static_assert(kMaxJobs <= int(kMaxTemporaries), "each file in flight writes a temporary file");
+  const int processors = static_cast<int>(std::thread::hardware_concurrency());  // 0: unknown
+  const int jobs = options.jobs > 0 ? options.jobs : std::clamp(processors, 1, kMaxJobs);
+  const BatchCounts counts = RunBatch(steps, total, jobs, kMaxRunBytes, console.err, progress);
+  console.err << "qfhost: " << counts.written << " of " << total << " file"
+              << (total == 1 ? "" : "s") << " written, " << counts.failed << " failed" << std::endl;
+  return counts.failed == 0 ? kExitSuccess : kExitFailure;
 }
 
 void MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {

@@ -384,14 +384,6 @@ struct Deflater {
   }
 };
 
-// The sum of a filtered row's bytes read as signed, in magnitude: the row filter that makes
-// it smallest usually compresses best.
-std::uint64_t SignedSum(const std::vector<std::uint8_t>& row) {
-  std::uint64_t sum = 0;
-  for (std::size_t i = 1; i < row.size(); ++i) sum += row[i] < 128 ? row[i] : 256 - row[i];
-  return sum;
-}
-
 void AppendChunk(std::vector<std::uint8_t>& file, const char* type, const std::uint8_t* data,
                  std::size_t size) {
   Put32(file, static_cast<std::uint32_t>(size));
@@ -562,15 +554,65 @@ Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name)
 
 namespace {
 
-// zlib's two settings for the encoder's two streams: its best level with its default
-// strategy, which suits flat, screenshot-like images, and libpng's defaults (level 6,
-// Z_FILTERED, memory level 8), so that the output is never larger than what that library
-// writes for the same pixels with the same filters.
-constexpr int kDeflateSettings[2][3] = {{Z_BEST_COMPRESSION, 9, Z_DEFAULT_STRATEGY},
-                                        {6, 8, Z_FILTERED}};
+// zlib's settings for the pixel stream, which is compressed once, choosing between two
+// strategies as it goes. Measured (scripts/bench-qfhost's photo-like 1920x1080 images, four
+// of them: gradients, noise and edges; and docs/gallery.png, flat colours and text), user CPU
+// of a whole qfhost run and output bytes, against ImageMagick's 4.4 s and 16,795,848 bytes
+// (gallery: 26,875):
+//   level 6, Z_FILTERED (libpng's default):   4.9 s, 16,837,695   gallery 26,841
+//   level 9, Z_FILTERED:                       4.9 s, 16,834,497
+//   level 4, Z_FILTERED:                       3.0 s, 16,801,760
+//   level 3 or less, Z_FILTERED:         1.5-2.0 s, 19.2-19.5 million
+//   level 6, Z_DEFAULT_STRATEGY:               3.8 s, 18,712,976
+//   level 6, memory level 9:                   4.7 s, 16,789,596
+//   Z_RLE (any level):                    1.4-1.7 s, 16,711,249   gallery 40,824
+//   Z_HUFFMAN_ONLY:                            1.3 s, 16,697,588
+// In a photo's filtered rows a repeated string is rare, and the search for one (levels 4 to
+// 9) costs most of the time for little; Z_RLE, which looks only for runs of a byte, writes
+// smaller files at a third of the CPU. Flat, drawn images are the other way round: their rows
+// repeat, and Z_RLE's file is half as large again as level 6's. So rows are compressed with
+// level 6 and Z_FILTERED while they are smooth, and with Z_RLE while they are noisy (RowNoise
+// below): the photo-like images then take 1.5 s and 16,711,249 bytes, the gallery 27,986.
+// Memory level 8 with the largest window, 32 KiB: a larger hash (memory level 9) gained 0.3%
+// for 10% more CPU, and zlib's deflateBound is tight only at these two settings.
+constexpr int kDeflateLevel = 6;
+constexpr int kDeflateMemoryLevel = 8;
+constexpr int kDeflateWindowBits = 15;
+constexpr int kDeflateStrategy = Z_FILTERED;
+constexpr int kRunsStrategy = Z_RLE;
+// The mean magnitude of filtered bytes, read as signed, from which rows are noisy, and below
+// which they are smooth again: the photo-like images' rows average about 3.3, the gallery's
+// under 1.
+constexpr double kNoisyFrom = 2.5;
+constexpr double kSmoothBelow = 1.5;
+// Every change of strategy ends a deflate block (Z_BLOCK), which zlib's deflateBound does not
+// count: a block's end takes at most this many bytes, and the strategy changes at most once a
+// row.
+constexpr std::uint64_t kStrategyChangeBytes = 16;
 
-void StartDeflater(Deflater& deflater, const int settings[3]) {
-  if (::deflateInit2(&deflater.stream, settings[0], Z_DEFLATED, 15, settings[1], settings[2]) != Z_OK) {
+// How noisy the filtered rows have been lately: the mean magnitude of their bytes, read as
+// signed, averaged over about the last kRowsAveraged rows; and whether that calls for runs.
+class RowNoise {
+ public:
+  // Adds a row whose filtered bytes (`bytes` of them) sum to `sum`; true when the rows call
+  // for compressing by runs, given that `runs` is how they are compressed now (the two
+  // thresholds apart, so that the choice does not flip at every row).
+  bool Add(std::uint64_t sum, std::size_t bytes, bool runs) {
+    const double mean = double(sum) / double(bytes);
+    average_ = first_ ? mean : average_ + (mean - average_) / kRowsAveraged;
+    first_ = false;
+    return runs ? average_ >= kSmoothBelow : average_ >= kNoisyFrom;
+  }
+
+ private:
+  static constexpr double kRowsAveraged = 8;
+  double average_ = 0;
+  bool first_ = true;
+};
+
+void StartDeflater(Deflater& deflater) {
+  if (::deflateInit2(&deflater.stream, kDeflateLevel, Z_DEFLATED, kDeflateWindowBits,
+                     kDeflateMemoryLevel, kDeflateStrategy) != Z_OK) {
     throw RunError("out of memory");
   }
   deflater.ready = true;
@@ -582,87 +624,52 @@ std::uint64_t WidestRowBytes(const PngHeader& source) {
   return std::uint64_t(source.width) * (source.depth == kDeepDepth ? 8 : 4) + 1;
 }
 
-// The compressed pixels: blocks of at most kIdatSize bytes, one IDAT chunk each.
-using IdatBlocks = std::vector<std::vector<std::uint8_t>>;
+// The five PNG row filters, by their type byte.
+enum RowFilter : std::uint8_t { kNone, kSub, kUp, kAverage, kPaeth, kRowFilters };
 
-// Writes the `rows` x `rowBytes` bytes of an image's rows: `rawRow(y, row)` fills row y.
-using RawRows = std::function<void(std::int32_t y, std::uint8_t* row)>;
-
-// Filters each of `rows` raw rows of `rowBytes` bytes, whose pixels take `bytesPerPixel`
-// bytes (at least 1), and compresses them; the smaller of the two zlib streams.
-IdatBlocks CompressRows(std::int32_t rows, std::size_t rowBytes, std::size_t bytesPerPixel,
-                        const RawRows& rawRow, const RowProgress& progress) {
-  // Two zlib streams take the same filtered rows, and the smaller result is written. Each
-  // keeps what it compresses in blocks of kIdatSize, the IDAT chunks of the file, so that it
-  // holds no more than its size and a block (a growing vector could hold twice its size).
-  struct Stream {
-    Deflater deflater;
-    IdatBlocks blocks;
-    std::size_t size = 0;
-    void Append(const std::uint8_t* data, std::size_t n) {
-      while (n > 0) {
-        if (blocks.empty() || blocks.back().size() == kIdatSize) {
-          blocks.emplace_back().reserve(kIdatSize);
-        }
-        std::vector<std::uint8_t>& block = blocks.back();
-        const std::size_t take = std::min(n, kIdatSize - block.size());
-        block.insert(block.end(), data, data + take);
-        data += take;
-        n -= take;
-        size += take;
-      }
+// Filters `raw` (n bytes, bpp bytes a pixel; `above` the row before, unfiltered, zeros for
+// the first) with `type` into out[1..n], out[0] being the type, and returns the sum of the
+// filtered bytes read as signed, in magnitude: the row filter that makes it smallest usually
+// compresses best (libpng's default choice).
+std::uint64_t FilterRow(RowFilter type, const std::uint8_t* raw, const std::uint8_t* above,
+                        std::size_t n, std::size_t bpp, std::uint8_t* out) {
+  out[0] = type;
+  std::uint8_t* const filtered = out + 1;
+  const auto predict = [&](auto rule) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const int left = i >= bpp ? raw[i - bpp] : 0;
+      const int upLeft = i >= bpp ? above[i - bpp] : 0;
+      filtered[i] = std::uint8_t(raw[i] - rule(left, int{above[i]}, upLeft));
     }
   };
-  std::array<Stream, 2> streams;
-  for (std::size_t i = 0; i < streams.size(); ++i) StartDeflater(streams[i].deflater, kDeflateSettings[i]);
-  std::vector<std::uint8_t> out(std::size_t{1} << 16);
-  const auto deflate = [&](const std::uint8_t* data, std::size_t size, int flush) {
-    for (Stream& each : streams) {
-      z_stream& stream = each.deflater.stream;
-      stream.next_in = const_cast<Bytef*>(data);
-      stream.avail_in = static_cast<uInt>(size);
-      int result = Z_OK;
-      do {
-        stream.next_out = out.data();
-        stream.avail_out = static_cast<uInt>(out.size());
-        result = ::deflate(&stream, flush);
-        if (result == Z_STREAM_ERROR) throw RunError("cannot compress the image");
-        each.Append(out.data(), out.size() - stream.avail_out);
-      } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
-    }
-  };
-
-  // Each row is filtered five ways, one after the other, into `trial`; the one whose bytes,
-  // read as signed, sum smallest in magnitude so far is kept in `best`.
-  const std::size_t step = bytesPerPixel;
-  std::vector<std::uint8_t> raw(rowBytes), above(rowBytes, 0), best(rowBytes + 1), trial(rowBytes + 1);
-  for (std::int32_t y = 0; y < rows; ++y) {
-    rawRow(y, raw.data());
-    std::uint64_t bestSum = ~std::uint64_t{0};
-    for (std::uint8_t filter = 0; filter < 5; ++filter) {
-      trial[0] = filter;
-      for (std::size_t i = 0; i < rowBytes; ++i) {
-        const int left = i >= step ? raw[i - step] : 0;
-        const int upLeft = i >= step ? above[i - step] : 0;
-        const int predicted = filter == 0   ? 0
-                              : filter == 1 ? left
-                              : filter == 2 ? above[i]
-                              : filter == 3 ? (left + above[i]) >> 1
-                                            : Paeth(left, above[i], upLeft);
-        trial[i + 1] = std::uint8_t(raw[i] - predicted);
-      }
-      const std::uint64_t sum = SignedSum(trial);
-      if (sum < bestSum) best.swap(trial), bestSum = sum;
-    }
-    deflate(best.data(), best.size(), Z_NO_FLUSH);
-    raw.swap(above);
-    if (progress) progress(y + 1, rows);
+  switch (type) {
+    case kNone: std::memcpy(filtered, raw, n); break;
+    case kSub: predict([](int left, int, int) { return left; }); break;
+    case kUp: predict([](int, int up, int) { return up; }); break;
+    case kAverage: predict([](int left, int up, int) { return (left + up) >> 1; }); break;
+    default: predict([](int left, int up, int upLeft) { return int{Paeth(left, up, upLeft)}; }); break;
   }
-  deflate(nullptr, 0, Z_FINISH);
-  // The larger stream is released before the file is made.
-  Stream& smaller = streams[0].size <= streams[1].size ? streams[0] : streams[1];
-  return std::move(smaller.blocks);
+  std::uint64_t sum = 0;
+  for (std::size_t i = 0; i < n; ++i) sum += filtered[i] < 128 ? filtered[i] : 256 - filtered[i];
+  return sum;
 }
+
+// Keeps a zlib stream's output in blocks of kIdatSize, the IDAT chunks of the file, so that
+// it holds no more than its size and a block (a growing vector could hold twice its size).
+void AppendInBlocks(CompressedPixels& pixels, const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    if (pixels.blocks.empty() || pixels.blocks.back().size() == kIdatSize) {
+      pixels.blocks.emplace_back().reserve(kIdatSize);
+    }
+    std::vector<std::uint8_t>& block = pixels.blocks.back();
+    const std::size_t take = std::min(n, kIdatSize - block.size());
+    block.insert(block.end(), data, data + take);
+    data += take;
+    n -= take;
+    pixels.size += take;
+  }
+}
+
 
 // PLTE's and tRNS's data for a palette output: the entries' colours, and the alpha of those
 // up to the last that is not opaque (none when all are).
@@ -685,6 +692,57 @@ std::vector<std::uint8_t> KeyChunk(const OutputFormat& format) {
 
 }  // namespace
 
+
+CompressedPixels FilterAndCompress(const RawRowSource& rows, std::int32_t height,
+                                   std::size_t rowBytes, std::size_t bytesPerPixel,
+                                   const RowProgress& progress) {
+  CompressedPixels pixels;
+  Deflater deflater;
+  StartDeflater(deflater);
+  std::vector<std::uint8_t> out(std::size_t{1} << 16);
+  z_stream& stream = deflater.stream;
+  const auto deflate = [&](const std::uint8_t* data, std::size_t size, int flush) {
+    stream.next_in = const_cast<Bytef*>(data);
+    stream.avail_in = static_cast<uInt>(size);
+    int result = Z_OK;
+    do {
+      stream.next_out = out.data();
+      stream.avail_out = static_cast<uInt>(out.size());
+      result = ::deflate(&stream, flush);
+      if (result == Z_STREAM_ERROR) throw RunError("cannot compress the image");
+      AppendInBlocks(pixels, out.data(), out.size() - stream.avail_out);
+    } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+  };
+  RowNoise noise;
+  bool runs = false;  // compressing with kRunsStrategy rather than kDeflateStrategy
+  // Each row is filtered five ways, one after the other, into `trial`; the one whose sum is
+  // smallest so far is kept in `best`.
+  std::vector<std::uint8_t> raw(rowBytes), above(rowBytes, 0), best(rowBytes + 1), trial(rowBytes + 1);
+  for (std::int32_t y = 0; y < height; ++y) {
+    rows(y, raw.data());
+    std::uint64_t bestSum = ~std::uint64_t{0};
+    for (int type = kNone; type < kRowFilters; ++type) {
+      const std::uint64_t sum =
+          FilterRow(RowFilter(type), raw.data(), above.data(), rowBytes, bytesPerPixel, trial.data());
+      if (sum < bestSum) best.swap(trial), bestSum = sum;
+    }
+    if (noise.Add(bestSum, rowBytes, runs) != runs) {
+      runs = !runs;
+      deflate(nullptr, 0, Z_BLOCK);  // what came so far, compressed the old way
+      stream.next_out = out.data();
+      stream.avail_out = static_cast<uInt>(out.size());
+      const int changed = ::deflateParams(&stream, kDeflateLevel, runs ? kRunsStrategy : kDeflateStrategy);
+      AppendInBlocks(pixels, out.data(), out.size() - stream.avail_out);
+      if (changed != Z_OK) throw RunError("cannot compress the image");
+    }
+    deflate(best.data(), best.size(), Z_NO_FLUSH);
+    raw.swap(above);
+    if (progress) progress(y + 1, height);
+  }
+  deflate(nullptr, 0, Z_FINISH);
+  return pixels;
+}
+
 std::vector<std::uint8_t> EncodePng(const Image& image, const PixelFormat& source,
                                     const std::vector<PngChunk>& metadata, const RowProgress& progress) {
   if (image.width <= 0 || image.height <= 0) throw RunError("cannot write an empty image");
@@ -693,18 +751,19 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const PixelFormat& sourc
                    " image is too large to write");
   }
   const OutputFormat format = ChooseOutputFormat(image, source);
-  IdatBlocks blocks;
+  CompressedPixels pixels;
   {
     const ScanlineWriter rows(image, source, format);
-    blocks = CompressRows(image.height, rows.RowBytes(), rows.BytesPerPixel(),
-                          [&](std::int32_t y, std::uint8_t* row) { rows.Row(y, row); }, progress);
+    pixels = FilterAndCompress([&](std::int32_t y, std::uint8_t* row) { rows.Row(y, row); },
+                               image.height, rows.RowBytes(), rows.BytesPerPixel(), progress);
   }
   std::vector<std::uint8_t> plte, trns;
   if (format.colourType == kPalette) PaletteChunks(format.palette, &plte, &trns);
   if (format.keyed) trns = KeyChunk(format);
 
-  std::size_t fileSize = sizeof kPngSignature + 25 + 12 + plte.size() + 12 + trns.size() + 12;
-  for (const std::vector<std::uint8_t>& block : blocks) fileSize += block.size() + 12;
+  // Each block of the stream is released as it is copied into the file.
+  std::size_t fileSize = sizeof kPngSignature + 25 + 12 + plte.size() + 12 + trns.size() +
+                         pixels.size + 12 * pixels.blocks.size() + 12;
   for (const PngChunk& chunk : metadata) fileSize += chunk.data.size() + 12;
   std::vector<std::uint8_t> file(kPngSignature, kPngSignature + sizeof kPngSignature);
   file.reserve(fileSize);
@@ -719,7 +778,7 @@ std::vector<std::uint8_t> EncodePng(const Image& image, const PixelFormat& sourc
   }
   if (!plte.empty()) AppendChunk(file, "PLTE", plte.data(), plte.size());
   if (!trns.empty()) AppendChunk(file, "tRNS", trns.data(), trns.size());
-  for (std::vector<std::uint8_t>& block : blocks) {
+  for (std::vector<std::uint8_t>& block : pixels.blocks) {
     AppendChunk(file, "IDAT", block.data(), block.size());
     std::vector<std::uint8_t>().swap(block);
   }
@@ -741,20 +800,19 @@ std::uint64_t OriginalsBytes(const PngHeader& header) {
 std::uint64_t EncodeMemoryBound(const PngHeader& source, std::uint64_t metadataBytes) {
   const std::uint64_t rowBytes = WidestRowBytes(source);
   const std::uint64_t filtered = rowBytes * std::uint64_t(source.height);
-  std::uint64_t compressed = 0;  // both streams at their largest, as zlib bounds them
-  for (const auto& settings : kDeflateSettings) {
-    Deflater deflater;
-    StartDeflater(deflater, settings);
-    compressed += ::deflateBound(&deflater.stream, static_cast<uLong>(filtered));
-  }
+  Deflater deflater;
+  StartDeflater(deflater);
+  // The stream at its largest, as zlib bounds it, and the ends of blocks where the strategy
+  // changes.
+  const std::uint64_t compressed = ::deflateBound(&deflater.stream, static_cast<uLong>(filtered)) +
+                                   kStrategyChangeBytes * std::uint64_t(source.height);
   const std::uint64_t chunks = (compressed + kIdatSize - 1) / kIdatSize;  // blocks, and IDATs
   // The image and a 16-bit file's samples; the metadata given and its copy in the file; the
-  // two streams (either both, or the smaller and the file that holds it) with a partly filled
-  // block each and each IDAT's 12 bytes; PLTE's and tRNS's data, with their copies and
-  // headers; four rows; zlib's states, the buffers and the colour tables, under
-  // kCodecOverhead.
+  // stream and the file that holds it too, with a partly filled block and each IDAT's 12
+  // bytes; PLTE's and tRNS's data, with their copies and headers; four rows; zlib's state,
+  // the buffers and the colour tables, under kCodecOverhead.
   return 4 * std::uint64_t(source.width) * std::uint64_t(source.height) + OriginalsBytes(source) +
-         2 * metadataBytes + compressed + 2 * kIdatSize + 12 * chunks + 57 +
+         2 * metadataBytes + 2 * compressed + kIdatSize + 12 * chunks + 57 +
          12 * std::uint64_t(KeptChunkCheck::kMaxChunks) + kPaletteChunkBytes + 4 * rowBytes +
          kCodecOverhead;
 }
@@ -781,12 +839,11 @@ std::uint64_t DecodeMemoryBound(const PngHeader& header, std::uint64_t fileBytes
 }
 
 std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes, std::uint64_t keptBytes) {
-  const std::uint64_t pixels = std::uint64_t(header.width) * std::uint64_t(header.height);
-  // The source, the result, a 16-bit file's samples, the kept chunks.
-  const std::uint64_t filtering = 8 * pixels + OriginalsBytes(header) + keptBytes;
-  // The result, the samples and the kept chunks are encoded once the source is gone.
-  const std::uint64_t encoding = EncodeMemoryBound(header, keptBytes);
-  return std::max({DecodeMemoryBound(header, fileBytes, keptBytes), filtering, encoding});
+  // The module filters the image in place, so filtering holds no more than decoding's image,
+  // a 16-bit file's samples and the kept chunks once the file is released; encoding then
+  // adds to them.
+  return std::max(DecodeMemoryBound(header, fileBytes, keptBytes),
+                  EncodeMemoryBound(header, keptBytes));
 }
 
 Image ReadPng(const std::string& path) { return DecodePng(ReadWholeFile(path, kMaxFileBytes), path); }

@@ -104,6 +104,25 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
 // The image alone.
 Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
 
+// The pixel stream of a PNG file, filtered and compressed: the data of its IDAT chunks, in
+// blocks of at most 1 MiB, one chunk each.
+struct CompressedPixels {
+  std::vector<std::vector<std::uint8_t>> blocks;
+  std::uint64_t size = 0;  // bytes in all blocks
+};
+
+// Writes raw row `y` of an image, as the file lays out its samples (rowBytes bytes), into
+// `row`.
+using RawRowSource = std::function<void(std::int32_t y, std::uint8_t* row)>;
+
+// The stage of EncodePng that turns raw rows into IDAT data, for any PNG pixel format: asks
+// `rows` for rows 0 to height - 1 in order, filters each with the PNG row filter whose bytes,
+// read as signed, sum smallest in magnitude (libpng's default choice; `bytesPerPixel`, at
+// least 1, is the distance the filters look left), and compresses them with zlib, once.
+CompressedPixels FilterAndCompress(const RawRowSource& rows, std::int32_t height,
+                                   std::size_t rowBytes, std::size_t bytesPerPixel,
+                                   const RowProgress& progress = {});
+
 // A PNG file of `image`, decoded from a file of `source`'s format (and maybe filtered since),
 // in the source's own format where it holds the image exactly, else the smallest of its kind
 // that does (png_format.h chooses it and writes the rows).
@@ -134,10 +153,7 @@ Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name)
 // Choosing takes one pass over the image, plus, when a key is possible, a look at the pixels
 // before the first transparent one (whether any has the key's colour opaque).
 //
-// The `metadata` chunks come before PLTE and the pixels. Each row takes the PNG row filter
-// whose bytes, read as signed, sum smallest in magnitude (libpng's default choice); zlib
-// compresses the rows twice, at its best level and with libpng's default settings, and the
-// smaller is kept.
+// The `metadata` chunks come before PLTE and the pixels, which FilterAndCompress makes.
 // Throws RunError when the image is empty or larger than kMaxImagePixels.
 std::vector<std::uint8_t> EncodePng(const Image& image, const PixelFormat& source,
                                     const std::vector<PngChunk>& metadata = {},
@@ -163,13 +179,12 @@ std::uint64_t DecodeMemoryBound(const PngHeader& header, std::uint64_t fileBytes
                                 std::uint64_t keptBytes);
 // encoding an image of `source`'s size, decoded from a file of its format (the gallery: 8-bit
 // RGBA), with `metadataBytes` of kept chunks (the image, a 16-bit file's samples, the chunks
-// and their copy in the file, both zlib streams at the size deflateBound allows them for the
-// widest output rows, 8 bytes a pixel from a 16-bit file and 4 from others, and four such
-// rows);
+// and their copy in the file, the zlib stream at the size deflateBound allows it for the
+// widest output rows, 8 bytes a pixel from a 16-bit file and 4 from others, and the file that
+// holds it, four such rows);
 std::uint64_t EncodeMemoryBound(const PngHeader& source, std::uint64_t metadataBytes);
-// qfhost apply, which decodes, releases the file, filters into a copy (8 bytes a pixel, a
-// 16-bit file's samples and the kept chunks), releases the source and encodes: the largest of
-// the three.
+// qfhost apply, which decodes, releases the file, filters the image in place and encodes it:
+// the larger of decoding and encoding.
 std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
                                std::uint64_t keptBytes);
 

@@ -35,7 +35,8 @@ class FilterModule {
   // Every filter the module offers, in index order.
   std::vector<FilterEntry> Filters() const;
 
-  // Runs filter `index` over `rect` of `source` into `destination`, both `image`-sized,
+  // Runs filter `index` over `rect` of `source` into `destination`, both `image`-sized (they
+  // may be one image: the module filters in place),
   // reporting to `progress` (may be null). The caller has checked `rect` against the image.
   // Returns QFF_Execute's result.
   std::int32_t Execute(std::int32_t index, Image& source, Image& destination,

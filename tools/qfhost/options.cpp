@@ -75,13 +75,22 @@ int ParseScale(std::string_view text) {
   return static_cast<int>(*value);
 }
 
+int ParseJobs(std::string_view text) {
+  const auto value = ParseInteger(text, false);
+  if (!value || *value < 1 || *value > kMaxJobs) {
+    throw UsageError("malformed job count '" + std::string(text) +
+                     "': use a whole number from 1 to " + std::to_string(kMaxJobs));
+  }
+  return static_cast<int>(*value);
+}
+
 // The command line's grammar, for CLI11. Values stay text here and are read by qfhost's own
 // functions afterwards, so that each malformed value gets qfhost's message.
 struct Grammar {
   CLI::App app{"qfhost"};
   CLI::App* commands[3] = {};  // list, apply, gallery: in Command order after kNone
   std::vector<std::string> operands;
-  std::string rect, drawing, background, scale;
+  std::string rect, drawing, background, scale, jobs;
 
   explicit Grammar(Options& options) {
     // qfhost prints its own help; CLI11's --help would print CLI11's and end the program.
@@ -108,6 +117,7 @@ struct Grammar {
     apply->add_option("--rect", rect);
     apply->add_option("--output-dir", options.outputDir);
     apply->add_flag("--in-place", options.inPlace)->disable_flag_override();
+    apply->add_option("--jobs", jobs);
     apply->add_flag("--strip", options.strip)->disable_flag_override();
     for (CLI::App* command : {apply, gallery}) {
       command->add_option("--fg", drawing);
@@ -198,6 +208,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (given("--fg")) options.drawing = ParseColour(grammar.drawing);
   if (given("--bg")) options.background = ParseColour(grammar.background);
   if (given("--scale")) options.scale = ParseScale(grammar.scale);
+  if (given("--jobs")) options.jobs = ParseJobs(grammar.jobs);
   if (given("--output-dir") && options.outputDir.empty()) {
     throw UsageError("option '--output-dir' needs a folder ('.' is the current one)");
   }
@@ -209,6 +220,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
 
   const std::vector<std::string>& operands = grammar.operands;
   const bool batch = options.inPlace || !options.outputDir.empty();
+  if (given("--jobs") && !batch) {
+    throw UsageError("--jobs is for several inputs, with --output-dir DIR or --in-place");
+  }
   const CommandSpec& entry = SpecOf(options.command, batch);
   if (operands.size() < entry.operandCount) {
     throw UsageError(std::string(entry.name) + " needs " + std::string(entry.operands));
@@ -340,6 +354,8 @@ std::string HelpText(Command command) {
       {kForGallery, "  --scale N       gallery: show each image N times enlarged, 1 to 16 (default 1)\n"},
       {kForApply, "  --output-dir DIR  apply: write each output into DIR, under its input's file name\n"},
       {kForApply, "  --in-place      apply: replace each input with its output\n"},
+      {kForApply, "  --jobs N        apply: work on N files at once, 1 to 64 (default: one for each\n"
+                  "                  processor), within the memory limit\n"},
       {kForApply, "  --strip         apply: leave out the input's metadata (colour space, text, Exif)\n"},
       {kForAll,
        "  -q, --quiet     no progress bar (one is drawn only when stderr is a terminal)\n"
@@ -359,9 +375,10 @@ std::string HelpText(Command command) {
        "file is replaced only on success, keeping its mode; a symbolic link's target is\n"
        "replaced; a device, FIFO, folder or file with several hard links is never replaced,\n"
        "nor is a name ending in another image format's extension (.jpg, .gif, ...) used.\n"
-       "The output is an 8-bit RGBA PNG; 16-bit samples are rounded to 8 bits.\n"
+       "The output keeps the input's colour type and depth where they hold the result, else\n"
+       "the smallest of its kind that does; 16-bit samples the filter left keep their 16 bits.\n"
        "Limits: at most 67108864 pixels (8192x8192) and 134217728 bytes (128 MiB) of file\n"
-       "an image; a run holds about 8 bytes a pixel.\n"},
+       "an image; a run holds about 12 bytes a pixel (28 for 16-bit RGBA), at most 1 GiB.\n"},
       {kForApply,
        "In the batch form a file that fails is reported and the rest go on; a last line\n"
        "gives the counts. No file is written twice in one batch, however it is named.\n"},

@@ -26,6 +26,9 @@ struct RectOption {
 inline constexpr Pixel kDefaultDrawingColour{0, 0, 0, 255};         // opaque black
 inline constexpr Pixel kDefaultBackgroundColour{255, 255, 255, 255};  // opaque white
 inline constexpr int kMaxGalleryScale = 16;
+// apply --jobs: at most this many files at once, each with its temporary file
+// (interrupt_state.h: kMaxTemporaries).
+inline constexpr int kMaxJobs = 64;
 
 struct Options {
   Command command = Command::kNone;
@@ -42,6 +45,7 @@ struct Options {
   std::vector<std::string> inputs;
   std::string outputDir;
   bool inPlace = false;
+  int jobs = 0;  // files at once (--jobs N); 0: one for each processor
   std::optional<RectOption> rect;  // apply: the area to filter; the whole image when absent
   Pixel drawing = kDefaultDrawingColour;
   Pixel background = kDefaultBackgroundColour;

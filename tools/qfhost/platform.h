@@ -33,6 +33,12 @@ int TerminalColumns(std::FILE* stream);
 // unreadable or larger than `limit` bytes (checked before it is read).
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t limit);
 
+// The first `count` bytes of the regular file at `path` (fewer when it is shorter) into
+// `start`, and its size; false, with nothing read, when it is no regular file or cannot be
+// opened.
+bool ReadFileStart(const std::string& path, std::size_t count, std::vector<std::uint8_t>* start,
+                   std::uint64_t* size);
+
 // Checks, before any work is done, that qfhost may put a file at `path`, and says where:
 // - a symbolic link is followed to the file it names, which is the one replaced (a link to
 //   nothing is refused);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "tools/qfhost/errors.h"
+#include "tools/qfhost/interrupt_state.h"
 #include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
@@ -35,19 +36,13 @@ class Descriptor {
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The temporary file being written, for the interrupt handler. A lock-free atomic pointer may
-// be read in a signal handler; the string it points to lives in the writing TemporaryFile.
-std::atomic<const char*> g_temporary{nullptr};
-static_assert(std::atomic<const char*>::is_always_lock_free);
-
-// The interrupt report: two buffers, the one published and the one the next report is
-// written into, so that the handler never reads text being changed.
-std::string g_reports[2];
-std::atomic<const char*> g_report{nullptr};
+// The temporary files being written and the interrupt report, for the interrupt handler.
+TemporaryRegistry<char> g_temporaries;
+InterruptReport g_report;
 
 extern "C" void RemoveTemporaryAndEnd(int signal) {
-  if (const char* path = g_temporary.load()) ::unlink(path);
-  if (const char* report = g_report.load()) {
+  g_temporaries.TakeEach([](const char* path) { ::unlink(path); });
+  if (const char* report = g_report.Get()) {
     for (std::size_t done = 0, size = std::strlen(report); done < size;) {
       const ssize_t wrote = ::write(STDERR_FILENO, report + done, size - done);
       if (wrote <= 0) break;
@@ -59,7 +54,7 @@ extern "C" void RemoveTemporaryAndEnd(int signal) {
   ::raise(signal);
 }
 
-// Holds interrupts back while a temporary file is made or renamed and g_temporary changes,
+// Holds interrupts back while a temporary file is made or renamed and g_temporaries changes,
 // so that none comes between the two.
 class InterruptsHeld {
  public:
@@ -100,16 +95,21 @@ std::string TemporaryPath(const std::string& target) {
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& target) : path_(TemporaryPath(target)) {
+    // Registered before it exists, since an interrupt may reach another thread, which this
+    // one's held interrupts do not stop: from the moment the file exists its name is there.
+    // Never more files at once than the registry holds (apply --jobs is capped at it).
     const InterruptsHeld held;
+    const bool registered = g_temporaries.Add(path_.c_str());
     fd_ = ::mkstemp(path_.data());
-    if (fd_ >= 0) g_temporary.store(path_.c_str());
+    made_ = fd_ >= 0;
+    if (!made_ && registered) g_temporaries.Remove(path_.c_str());
   }
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (!registered()) return;
+    if (!made_) return;
     const InterruptsHeld held;
     ::unlink(path_.c_str());
-    g_temporary.store(nullptr);
+    g_temporaries.Remove(path_.c_str());
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -123,14 +123,15 @@ class TemporaryFile {
   bool RenameTo(const std::string& target) {
     const InterruptsHeld held;
     if (::rename(path_.c_str(), target.c_str()) != 0) return false;
-    g_temporary.store(nullptr);
+    g_temporaries.Remove(path_.c_str());
+    made_ = false;
     return true;
   }
 
  private:
-  bool registered() const { return g_temporary.load() == path_.c_str(); }
   std::string path_;
   int fd_ = -1;
+  bool made_ = false;  // the file exists under path_
 };
 
 // Why no new file can be made in `folder`, or "" when one can: "NOUN 'X' does not exist;
@@ -190,6 +191,25 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t li
     if (static_cast<std::int64_t>(bytes.size()) + got > limit) throw tooLarge();
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
+}
+
+bool ReadFileStart(const std::string& path, std::size_t count, std::vector<std::uint8_t>* start,
+                   std::uint64_t* size) {
+  // Not blocking: a FIFO is refused after its open, not waited on.
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat info;
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  start->resize(count);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(file.get(), start->data() + done, count - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  start->resize(done);
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
 }
 
 std::string CheckOutputPath(const std::string& path) {
@@ -293,11 +313,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-void SetInterruptReport(const std::string& text) {
-  std::string& next = g_report.load() == g_reports[0].c_str() ? g_reports[1] : g_reports[0];
-  next = text;
-  g_report.store(next.empty() ? nullptr : next.c_str());
-}
+void SetInterruptReport(const std::string& text) { g_report.Set(text); }
 
 bool IdentityOf(const std::string& path, FileIdentity* identity) {
   struct stat info;

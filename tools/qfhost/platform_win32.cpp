@@ -11,6 +11,7 @@
 
 #include "hostkit/text.h"
 #include "tools/qfhost/errors.h"
+#include "tools/qfhost/interrupt_state.h"
 #include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
@@ -118,21 +119,18 @@ class ConsoleBuffer : public std::streambuf {
   char buffer_[4096];
 };
 
-// The temporary file being written, for the console event handler, which runs on a thread of
-// its own; the text it points to lives in the writing TemporaryFile.
-std::atomic<const wchar_t*> g_temporary{nullptr};
+// The temporary files being written, for the console event handler, which runs on a thread
+// of its own.
+TemporaryRegistry<wchar_t> g_temporaries;
 
 // Ctrl+C, Ctrl+Break or the console closing: the temporary file goes (it is open with
 // FILE_SHARE_DELETE, so it is removed once the process's handle closes), and the process ends
 // with the status a POSIX shell gives a program ended by SIGINT (130) or SIGTERM (143).
-// The interrupt report: two buffers, the one published and the one the next report is
-// written into, so that the handler never reads text being changed.
-std::string g_reports[2];
-std::atomic<const char*> g_report{nullptr};
+InterruptReport g_report;
 
 BOOL WINAPI RemoveTemporaryAndEnd(DWORD event) {
-  if (const wchar_t* path = g_temporary.exchange(nullptr)) DeleteFileW(path);
-  if (const char* report = g_report.load()) {
+  g_temporaries.TakeEach([](const wchar_t* path) { DeleteFileW(path); });
+  if (const char* report = g_report.Get()) {
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD wrote = 0;
     if (IsConsole(err)) {
@@ -168,25 +166,30 @@ std::wstring TemporaryPath(const std::wstring& target, const std::wstring& suffi
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::wstring& target) {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};  // files are made on several threads at once
     for (int attempt = 0; attempt < 100 && handle_ == INVALID_HANDLE_VALUE; ++attempt) {
       path_ = TemporaryPath(target, L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                         std::to_wstring(counter++));
-      g_temporary.store(path_.c_str());
+      // Registered before it exists, so that an interrupt between the two still removes it.
+      registered_ = g_temporaries.Add(path_.c_str());
       handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
       error_ = GetLastError();
-      if (handle_ == INVALID_HANDLE_VALUE) g_temporary.store(nullptr);
+      if (handle_ == INVALID_HANDLE_VALUE && registered_) {
+        g_temporaries.Remove(path_.c_str());
+        registered_ = false;
+      }
       if (handle_ == INVALID_HANDLE_VALUE && error_ != ERROR_FILE_EXISTS &&
           error_ != ERROR_ALREADY_EXISTS) {
         break;
       }
     }
+    made_ = handle_ != INVALID_HANDLE_VALUE;
   }
   ~TemporaryFile() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    if (g_temporary.load() == path_.c_str()) {
-      g_temporary.store(nullptr);
+    if (made_) {
+      if (registered_) g_temporaries.Remove(path_.c_str());
       DeleteFileW(path_.c_str());
     }
   }
@@ -210,13 +213,16 @@ class TemporaryFile {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return false;
     }
-    g_temporary.store(nullptr);
+    if (registered_) g_temporaries.Remove(path_.c_str());
+    made_ = registered_ = false;
     return true;
   }
 
  private:
   std::wstring path_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  bool made_ = false;        // the file exists under path_
+  bool registered_ = false;  // path_ is in g_temporaries
   DWORD error_ = 0;
 };
 
@@ -290,6 +296,23 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::int64_t li
   }
   bytes.resize(done);
   return bytes;
+}
+
+bool ReadFileStart(const std::string& path, std::size_t count, std::vector<std::uint8_t>* start,
+                   std::uint64_t* size) {
+  Handle handle(CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER bytes{};
+  if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK ||
+      !GetFileSizeEx(handle.get(), &bytes)) {
+    return false;
+  }
+  start->resize(count);
+  DWORD got = 0;
+  if (!ReadFile(handle.get(), start->data(), static_cast<DWORD>(count), &got, nullptr)) got = 0;
+  start->resize(got);
+  *size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return true;
 }
 
 namespace {
@@ -423,11 +446,7 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 
 void InstallInterruptCleanup() { SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE); }
 
-void SetInterruptReport(const std::string& text) {
-  std::string& next = g_report.load() == g_reports[0].c_str() ? g_reports[1] : g_reports[0];
-  next = text;
-  g_report.store(next.empty() ? nullptr : next.c_str());
-}
+void SetInterruptReport(const std::string& text) { g_report.Set(text); }
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 

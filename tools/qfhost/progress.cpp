@@ -1,6 +1,8 @@
 #include "tools/qfhost/progress.h"
 
 #include <algorithm>
+#include <iostream>
+#include <utility>
 #include <vector>
 
 namespace veilmere::qfhost {
@@ -88,6 +90,9 @@ std::string CutInTheMiddle(std::string_view text, int columns) {
 ProgressBar::ProgressBar(std::ostream& out, bool enabled, int columns)
     : out_(out), enabled_(enabled), width_(std::max(columns > 0 ? columns : 80, 8) - 1) {}
 
+ProgressBar::ProgressBar(std::function<void(int percent)> shown)
+    : out_(std::cerr), shown_(std::move(shown)), enabled_(true), width_(0) {}  // out_ unused
+
 void ProgressBar::Begin(std::string label, int step, int steps) {
   const std::string prefix =
       steps > 1 ? "[" + std::to_string(step) + "/" + std::to_string(steps) + "] " : "";
@@ -119,13 +124,13 @@ void ProgressBar::Rows(std::int64_t done, std::int64_t total) {
 }
 
 void ProgressBar::End() {
-  if (!enabled_ || drawnWidth_ == 0) return;
+  if (!enabled_ || shown_ || drawnWidth_ == 0) return;
   out_ << '\r' << std::string(drawnWidth_, ' ') << '\r' << std::flush;
   drawnWidth_ = 0;
 }
 
 std::string ProgressBar::RubOut() const {
-  return enabled_ ? "\r" + std::string(std::size_t(width_), ' ') + "\r" : std::string();
+  return enabled_ && !shown_ ? "\r" + std::string(std::size_t(width_), ' ') + "\r" : std::string();
 }
 
 std::int32_t QF_CALL ProgressBar::Report(std::int32_t position, std::int32_t maximum, void* user) {
@@ -139,6 +144,7 @@ std::int32_t QF_CALL ProgressBar::Report(std::int32_t position, std::int32_t max
 
 void ProgressBar::Draw(int percent) {
   shownPercent_ = percent;
+  if (shown_) return shown_(percent);
   const std::string number = std::to_string(percent);
   std::string line = label_;
   const int bar = BarColumns() - 8;

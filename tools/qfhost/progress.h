@@ -2,6 +2,7 @@
 // A one-line progress bar on a terminal, fed by a module's progress reports.
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -24,6 +25,9 @@ class ProgressBar {
   // given); otherwise every call does nothing. `columns` is the terminal's width (0: unknown,
   // taken as 80); a line never reaches its last column, where a terminal would wrap it.
   ProgressBar(std::ostream& out, bool enabled, int columns = 0);
+  // A bar that draws nothing itself but gives each percentage it would show to `shown`: a
+  // file's part of a batch's bar (batch.h).
+  explicit ProgressBar(std::function<void(int percent)> shown);
   ~ProgressBar() { End(); }
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -53,6 +57,7 @@ class ProgressBar {
   int BarColumns() const;  // what the line holds beside the label
 
   std::ostream& out_;
+  std::function<void(int)> shown_;  // where the percentage goes instead of out_, when set
   bool enabled_;
   int width_;  // the columns a line may take
   std::string label_;

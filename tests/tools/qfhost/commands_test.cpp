@@ -16,6 +16,7 @@
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/random_image.h"
 #include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
@@ -332,6 +333,43 @@ TEST(Commands, ABatchGoesOnPastAFailedFileAndClosesWithTheCounts) {
   EXPECT_EQ(same.status, 1);
   EXPECT_NE(same.err.find("is the input itself"), std::string::npos) << same.err;
   EXPECT_EQ(RunQfhost({"apply", kModule, "0", a, "--in-place", "--output-dir", "x"}).status, 2);
+}
+
+// Files worked on at once print and write what one file after another does: a slow first
+// file's warning before the lines of the quick ones after it, a failure in the middle, a
+// refused second output of one name, the counts.
+TEST(Commands, ABatchOnSeveralThreadsPrintsAndWritesWhatOneAtATimeDoes) {
+  const fs::path dir = Scratch("jobs");
+  for (const char* folder : {"in", "again", "out-1", "out-3"}) fs::create_directories(dir / folder);
+  const std::vector<PngChunk> broken{{"tEXt", {' ', 0}}};
+  WriteWholeFile((dir / "in" / "big.png").string(), EncodePng(RandomImage(600, 400, 7), broken));
+  std::ofstream(dir / "in" / "bad.png") << "not a picture";
+  WriteWholeFile((dir / "in" / "warn.png").string(), EncodePng(ReadPng(kSample), broken));
+  fs::copy_file(kSample, dir / "in" / "a.png");
+  fs::copy_file(kSample, dir / "again" / "a.png");
+  std::vector<std::string> args{"apply", kModule, "9"};
+  for (const char* input : {"in/big.png", "in/bad.png", "in/warn.png", "in/a.png", "again/a.png"}) {
+    args.push_back((dir / input).string());
+  }
+  const auto run = [&](const std::string& jobs) {
+    std::vector<std::string> batch = args;
+    batch.insert(batch.end(), {"--output-dir", (dir / ("out-" + jobs)).string(), "--jobs", jobs});
+    return RunQfhost(batch);
+  };
+  const Result one = run("1"), three = run("3");
+  EXPECT_EQ(three.status, 1);
+  EXPECT_EQ(one.status, three.status);
+  std::string expected = one.err;
+  for (std::size_t at; (at = expected.find("out-1")) != std::string::npos;) expected.replace(at, 5, "out-3");
+  EXPECT_EQ(Lines(three.err), Lines(expected));
+  ASSERT_EQ(Lines(three.err).size(), 5u) << three.err;
+  EXPECT_EQ(Lines(three.err).back(), "qfhost: 3 of 5 files written, 2 failed");
+  for (const char* name : {"big.png", "warn.png", "a.png"}) {
+    EXPECT_EQ(ReadWholeFile((dir / "out-1" / name).string(), kMaxFileBytes),
+              ReadWholeFile((dir / "out-3" / name).string(), kMaxFileBytes)) << name;
+  }
+  EXPECT_FALSE(fs::exists(dir / "out-3" / "bad.png"));
+  EXPECT_EQ(RunQfhost({"apply", kModule, "9", kSample, "x.png", "--jobs", "2"}).status, 2);
 }
 
 // "-" as the input is standard input, except where it is a terminal or where a batch needs a
