@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_table.h"
 #include "host/host_api.h"
 #include "host/module_api.h"
 #include "hostkit/colour_answer.h"
@@ -29,12 +30,12 @@ namespace {
 
 using veilmere::FilterRect;
 using veilmere::HostValue;
+using veilmere::kFilterCount;
 using veilmere::Pixel;
 using veilmere::test::Flush;
 using veilmere::test::GuardedBlock;
 using veilmere::test::GuardedImage;
 
-constexpr std::int32_t kFilterCount = 10;
 constexpr std::uint32_t kMaxTextBuffer = 4096;
 constexpr std::int32_t kMaxSide = 40;
 constexpr std::int32_t kMaxPadding = 8;

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/colour_query.h"
+#include "plugin/colour_query.h"
 #include "hostkit/colour_answer.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/test_image.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_table.h"
 #include "hostkit/colour_answer.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
@@ -103,7 +104,7 @@ constexpr FilterRect kEdgeRects[] = {
 TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheImages) {
   const HostColours host = kTestColours;
   const std::int32_t count = module_->FilterCount()();
-  ASSERT_EQ(count, VEILMERE_FILTER_COUNT);
+  ASSERT_EQ(count, kFilterCount);
   std::uint32_t seed = 1;
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string name = EnglishName(index);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "filters/filter_table.h"
 #include "hostkit/colour_answer.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
@@ -43,7 +44,7 @@ void LoadRunAndUnload(int cycle) {
 
   const HostColours host = kTestColours;
   const std::int32_t count = module->FilterCount()();
-  ASSERT_EQ(count, VEILMERE_FILTER_COUNT);
+  ASSERT_EQ(count, kFilterCount);
   char info[128];
   ASSERT_EQ(module->GetPluginInfo()(info, sizeof info), 1);
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/colour_query.h"
+#include "plugin/colour_query.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"

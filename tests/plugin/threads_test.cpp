@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "filters/filter_table.h"
 #include "hostkit/colour_answer.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
@@ -79,7 +80,7 @@ TEST(Threads, FourThreadsRunningEveryFilterAtOnceGetTheSerialResults) {
   const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
   auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
-  ASSERT_EQ(module->FilterCount()(), VEILMERE_FILTER_COUNT);
+  ASSERT_EQ(module->FilterCount()(), kFilterCount);
 
   std::vector<WorkerResult> serial;
   for (int worker = 0; worker < kThreads; ++worker) {
@@ -103,7 +104,7 @@ TEST(Threads, FourThreadsRunningEveryFilterAtOnceGetTheSerialResults) {
     const WorkerResult& expected = serial[std::size_t(worker)];
     EXPECT_TRUE(expected.userPassedThrough) << "worker " << worker;
     EXPECT_TRUE(expected.roundsAgree) << "worker " << worker;
-    ASSERT_EQ(expected.destinations.size(), std::size_t(VEILMERE_FILTER_COUNT));
+    ASSERT_EQ(expected.destinations.size(), std::size_t(kFilterCount));
     EXPECT_TRUE(parallel[std::size_t(worker)] == expected) << "worker " << worker;
   }
   // The workers' images differ, so equal results cannot come from one worker's images.

@@ -38,8 +38,8 @@ TEST(FilterModule, ListsTheInformationLineAndEveryFilterInUtf8) {
   ASSERT_EQ(filters.size(), expected.size());
   for (std::size_t i = 0; i < filters.size(); ++i) {
     EXPECT_EQ(filters[i].index, static_cast<std::int32_t>(i));
-    EXPECT_EQ(filters[i].category, test::kCategory.english + "|" + test::kCategory.japanese);
-    EXPECT_EQ(filters[i].name, expected[i].english + "|" + expected[i].japanese) << i;
+    EXPECT_EQ(filters[i].category, test::kCategory.Joined());
+    EXPECT_EQ(filters[i].name, expected[i].Joined()) << i;
   }
 }
 
