@@ -279,7 +279,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     catalogue.categories.push_back(category);
     catalogue.names.push_back(name);
     const std::string english = catalogue.names.back().substr(0, catalogue.names.back().find('|'));
-    catalogue.rules.push_back(&veilmere::test::ExpectedRules().at(english));
+    catalogue.rules.push_back(&veilmere::test::RuleFor(english));
   }
   return 0;
 }

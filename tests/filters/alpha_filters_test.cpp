@@ -34,7 +34,7 @@ TEST_P(EveryRule, MatchesThePlainRuleOnEdgeValuesAndRandomImages) {
     const hostkit::ColourAnswer host(test::kTestColours);
     filter = std::move(test::MakeEveryFilter().at(GetParam()));
   }
-  const auto& rule = test::ExpectedRules().at(test::English(*filter));
+  const auto& rule = test::RuleFor(test::English(*filter));
   const test::HostColours& colours = test::kTestColours;
 
   const auto edges = test::EdgePixels();

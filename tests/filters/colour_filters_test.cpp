@@ -78,7 +78,7 @@ TEST(ColourFilters, MatchThePlainRulesOnEdgeValuesWithAnEdgeDrawingColour) {
   for (const Filter* filter :
        std::vector<const Filter*>{&fillDrawing, &fillBackground, &drawingToTransparent}) {
     const std::string name = filter->Name();
-    const auto& rule = test::ExpectedRules().at(name.substr(0, name.find('|')));
+    const auto& rule = test::RuleFor(name.substr(0, name.find('|')));
     const auto result = RunRow(const_cast<Filter&>(*filter), edges);
     for (std::size_t i = 0; i < edges.size(); ++i)
       ASSERT_EQ(result[i], rule(edges[i], host)) << name << " on " << edges[i];

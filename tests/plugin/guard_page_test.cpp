@@ -108,7 +108,7 @@ TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheIma
   std::uint32_t seed = 1;
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string name = EnglishName(index);
-    const ExpectedRule& rule = ExpectedRules().at(name);
+    const ExpectedRule& rule = RuleFor(name);
     for (const std::int32_t stride : {kWidth, kWidth + 4}) {
       for (const bool bottomUp : {false, true}) {
         for (const Flush flush : kPlacements) {

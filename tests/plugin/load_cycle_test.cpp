@@ -53,7 +53,7 @@ void LoadRunAndUnload(int cycle) {
   const FilterRect rect{0, 0, 12, 5};
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string label = NameLabel(*module, index);
-    const ExpectedRule& rule = RuleOf(label);
+    const ExpectedRule& rule = RuleFor(label);
 
     TestImage destination(12, 5, 12);
     ProgressLog log;

@@ -223,7 +223,7 @@ TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
   auto inside = [&](int x, int y) { return x >= 5 && x < 59 && y >= 4 && y < 44; };
   for (std::int32_t index = 0; index < Count(); ++index) {
     const std::string name = Labels(index).second;
-    const auto& rule = RuleOf(name);
+    const auto& rule = RuleFor(name);
     TestImage source(64, 48, 70), destination(64, 48, 70);
     source.FillRandom(7 * index + 1);
     for (std::size_t i = 0; i < source.pixels.size(); i += 7) {  // some in the drawing colour

@@ -30,7 +30,7 @@ TEST(HostWithoutColourQuery, TheModuleLoadsAndEveryFilterRunsWithZeroColours) {
   const FilterRect rect{1, 1, 15, 11};
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string label = NameLabel(*module, index);
-    const auto& rule = RuleOf(label);
+    const auto& rule = RuleFor(label);
 
     TestImage source(16, 12, 16), destination(16, 12, 16);
     source.FillRandom(index + 5);

@@ -112,7 +112,7 @@ TEST(Commands, ApplyRunsTheNamedFilterOverTheRectangleWithTheGivenColours) {
     const Image image = ReadPng(out);
     ASSERT_EQ(image.width, sample.width);
     ASSERT_EQ(image.height, sample.height);
-    const auto& rule = test::ExpectedRules().at(labels[i].english);
+    const auto& rule = test::RuleFor(labels[i].english);
     for (std::int32_t y = 0; y < image.height; ++y) {
       for (std::int32_t x = 0; x < image.width; ++x) {
         const bool inside = x >= 5 && x < 60 && y >= 3 && y < 40;
@@ -162,7 +162,7 @@ TEST(Commands, TheGoldenImagesAreEachRuleAppliedToTheSample) {
     const Image golden = ReadPng(QFHOST_TEST_DATA "/golden/" + prefix + slug + ".png");
     ASSERT_EQ(golden.width, sample.width);
     ASSERT_EQ(golden.height, sample.height);
-    const auto& rule = test::ExpectedRules().at(labels[i].english);
+    const auto& rule = test::RuleFor(labels[i].english);
     for (std::size_t p = 0; p < sample.pixels.size(); ++p) {
       ASSERT_EQ(golden.pixels[p], rule(sample.pixels[p], defaults)) << slug << " pixel " << p;
     }
@@ -194,7 +194,7 @@ TEST(Commands, GalleryShowsTheInputThenEachFilterInListOrder) {
     for (std::int32_t y = 0; y < 96; y += 5) {
       for (std::int32_t x = 0; x < 128; x += 3) {
         Pixel source = sample.at(x / 2, y / 2);
-        if (cell > 0) source = test::ExpectedRules().at(labels[cell - 1].english)(source, defaults);
+        if (cell > 0) source = test::RuleFor(labels[cell - 1].english)(source, defaults);
         ASSERT_EQ(gallery.at(origin.x + x, origin.y + y), Over(source, CheckerColour(x, y)))
             << "cell " << cell << " at " << x << "," << y;
       }

@@ -62,7 +62,7 @@ TEST(FilterModule, RunsEachFilterOverTheRectangleWithTheHostsColours) {
       test::ProgressLog log;
       module.Execute(filter.index, source, destination, rect, &test::RecordProgress, &log);
 
-      const auto& rule = test::ExpectedRules().at(std::string(EnglishPart(filter.name)));
+      const auto& rule = test::RuleFor(std::string(EnglishPart(filter.name)));
       for (std::int32_t y = 0; y < 13; ++y) {
         for (std::int32_t x = 0; x < 20; ++x) {
           const bool inside = x >= 3 && x < 17 && y >= 2 && y < 11;
