@@ -228,6 +228,7 @@ TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
   const std::string out = (dir / "out.png").string();
   const std::string existing = (dir / "existing.png").string();
   const std::string missing = (dir / "missing.png").string();
+  const std::string pastLast = std::to_string(kFilterCount);
   const struct {
     std::vector<std::string> args;
     std::string says;
@@ -240,7 +241,7 @@ TEST(Commands, EveryBadInputIsOneLineStatus1AndNoFileWritten) {
       {{"apply", kSample, "0", kSample, out}, "cannot load module"},
       {{"apply", QFHOST_MODULE_WITHOUT_SETUP_PATH, "0", kSample, out}, "lacks the export QFF_Setup"},
       {{"apply", kModule, "Sharpen", kSample, out}, "unknown filter 'Sharpen'"},
-      {{"apply", kModule, "10", kSample, out}, "there is no filter 10"},
+      {{"apply", kModule, pastLast, kSample, out}, "there is no filter " + pastLast},
       {{"apply", kModule, "0", kSample, out, "--rect", "0,0,65,48"}, "lies outside the 64x48 image"},
       {{"apply", kModule, "0", kSample, (dir / "no-dir" / "out.png").string()}, "cannot write"},
       {{"apply", kModule, "Sharpen", kSample, existing}, "unknown filter"},
