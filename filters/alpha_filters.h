@@ -16,35 +16,35 @@ class TransparentizeFilter final : public PixelRule<TransparentizeFilter> {
   }
 };
 
-// Alpha = 255 - Y, so bright pixels become transparent (Y: filters/luma.h). Its row loop is the luma rule's own.
-class BrightnessToTransparencyFilter final : public PixelFilter {
+// The base of the two luminance filters: no compiler vectorises their sum well enough for
+// SSE2, so their row loop is the luma rule's own (filters/luma.h) for `kMode`, and the leaf's
+// ProcessPixel is the same rule pixel by pixel.
+template <class Leaf, LumaAlpha kMode>
+class LumaRule : public PixelFilter {
  public:
-  BrightnessToTransparencyFilter()
-      : PixelFilter(FilterLabels<BrightnessToTransparencyFilter>::kName, kTransparencyCategory) {}
-
-  void ProcessPixel(const Pixel* source, Pixel* destination) const final {
-    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kInverseLuma));
-  }
+  LumaRule() : PixelFilter(FilterLabels<Leaf>::kName, kTransparencyCategory) {}
 
  protected:
   void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {
-    LumaRow(source, destination, count, LumaAlpha::kInverseLuma);
+    LumaRow(source, destination, count, kMode);
   }
 };
 
-// Alpha = Y, so dark pixels become transparent (Y: filters/luma.h). Its row loop is the luma rule's own.
-class DarknessToTransparencyFilter final : public PixelFilter {
+// Alpha = 255 - Y, so bright pixels become transparent (Y: filters/luma.h).
+class BrightnessToTransparencyFilter final
+    : public LumaRule<BrightnessToTransparencyFilter, LumaAlpha::kInverseLuma> {
  public:
-  DarknessToTransparencyFilter()
-      : PixelFilter(FilterLabels<DarknessToTransparencyFilter>::kName, kTransparencyCategory) {}
+  void ProcessPixel(const Pixel* source, Pixel* destination) const final {
+    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kInverseLuma));
+  }
+};
 
+// Alpha = Y, so dark pixels become transparent (Y: filters/luma.h).
+class DarknessToTransparencyFilter final
+    : public LumaRule<DarknessToTransparencyFilter, LumaAlpha::kLuma> {
+ public:
   void ProcessPixel(const Pixel* source, Pixel* destination) const final {
     StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kLuma));
-  }
-
- protected:
-  void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {
-    LumaRow(source, destination, count, LumaAlpha::kLuma);
   }
 };
 
