@@ -67,8 +67,7 @@ TEST(GuardedMemory, FencesLieRightOutsideEveryBlockAndImage) {
 class GuardPageTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-    module_ = LoadedModule::Load(VEILMERE_MODULE_PATH).release();
+    module_ = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult).release();
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {

@@ -35,12 +35,12 @@ constexpr long long kAllowedHeapGrowthPerCycle = kUnfreedBytesPerLoad;
 // thousand times.
 void LoadRunAndUnload(int cycle) {
   SCOPED_TRACE("cycle " + std::to_string(cycle));
-  const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-  auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
+  std::vector<hostkit::ColourQuery> queries;
+  auto module = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult, &queries);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
   // Three colour queries show that this load really ran the module's start-up again, that is,
   // that the previous cycle's unload took the module out of the process.
-  ASSERT_EQ(answer.queries().size(), 3u);
+  ASSERT_EQ(queries.size(), 3u);
 
   const HostColours host = kTestColours;
   const std::int32_t count = module->FilterCount()();

@@ -27,9 +27,9 @@ constexpr unsigned char kFill = 0xAA;  // what a buffer holds before a call
 class ModuleTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-    module_ = LoadedModule::Load(VEILMERE_MODULE_PATH).release();
-    queriesWhileLoading_ = answer.queries();
+    module_ = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult,
+                                     &queriesWhileLoading_)
+                  .release();
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {

@@ -77,8 +77,7 @@ WorkerResult RunEveryFilter(const LoadedModule& module, int worker) {
 }
 
 TEST(Threads, FourThreadsRunningEveryFilterAtOnceGetTheSerialResults) {
-  const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-  auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
+  auto module = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
   ASSERT_EQ(module->FilterCount()(), kFilterCount);
 
