@@ -16,6 +16,7 @@
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
 #include "tests/support/test_image.h"
+#include "tests/support/version.h"
 #include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/gallery.h"
 #include "tools/qfhost/image.h"
@@ -64,7 +65,7 @@ TEST(Commands, HelpAndVersionGoToStdout) {
   EXPECT_EQ(applyHelp.out.rfind("Usage: qfhost apply", 0), 0u);
   const Result version = RunQfhost({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "qfhost 0.5.0\n");
+  EXPECT_EQ(version.out, "qfhost " + test::ProjectVersion() + "\n");
 }
 
 TEST(Commands, UsageErrorsAreOneLineWithAPointerToHelpAndStatus2) {
@@ -84,7 +85,7 @@ TEST(Commands, ListPrintsTheInformationLineThenIndexCategoryAndName) {
   const Result result = RunQfhost({"list", kModule});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  std::string expected = "veilmere 0.5 - Copyright (C) 2026 the veilmere developers\n";
+  std::string expected = test::InfoLine() + "\n";
   const auto& labels = test::ExpectedFilterLabels();
   for (std::size_t i = 0; i < labels.size(); ++i) {
     expected += std::to_string(i) + "\tTransparency|透明度\t" + labels[i].english + "|" +

@@ -12,6 +12,7 @@
 #include "tests/support/labels.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
+#include "tests/support/version.h"
 #include "tests/tools/qfhost/support/random_image.h"
 #include "tools/qfhost/errors.h"
 #include "tools/qfhost/options.h"
@@ -32,7 +33,7 @@ std::string LoadError(const std::string& path) {
 
 TEST(FilterModule, ListsTheInformationLineAndEveryFilterInUtf8) {
   const FilterModule module(VEILMERE_MODULE_PATH, kDefaults);
-  EXPECT_EQ(module.Info(), "veilmere 0.5 - Copyright (C) 2026 the veilmere developers");
+  EXPECT_EQ(module.Info(), test::InfoLine());
   const std::vector<FilterEntry> filters = module.Filters();
   const auto& expected = test::ExpectedFilterLabels();
   ASSERT_EQ(filters.size(), expected.size());
