@@ -11,19 +11,14 @@
 #include "hostkit/colour_answer.h"
 #include "tests/support/every_filter.h"
 #include "tests/support/expected_rules.h"
+#include "tests/support/rule_check.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere {
 namespace {
 
-// Runs `filter` over one row holding `pixels` and returns the result.
-std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
-  const FilterRect rect{0, 0, static_cast<std::int32_t>(pixels.size()), 1};
-  ProgressRecord record{nullptr, nullptr, 0};
-  filter.Execute(0, pixels.data(), pixels.data(), 0, &rect, 0,
-                 static_cast<std::int32_t>(pixels.size()), 0, &record);
-  return pixels;
-}
+using test::Bgra;
+using test::RunRow;
 
 class EveryRule : public testing::TestWithParam<int> {};
 
@@ -42,39 +37,20 @@ TEST_P(EveryRule, MatchesThePlainRuleOnEdgeValuesAndRandomImages) {
   for (std::size_t i = 0; i < edges.size(); ++i)
     ASSERT_EQ(result[i], rule(edges[i], colours)) << "source " << edges[i];
 
-  // Separate images, the rectangle inside a larger image with a longer row.
-  test::TestImage source(37, 23, 41), destination(37, 23, 41);
+  // The rectangle inside a larger image with a longer row.
+  test::TestImage source(37, 23, 41), canvas(37, 23, 41);
   source.FillRandom(GetParam() + 100);
-  destination.FillRandom(GetParam() + 200);
-  const auto sourceBefore = source.pixels;
-  const auto destinationBefore = destination.pixels;
+  canvas.FillRandom(GetParam() + 200);
   const FilterRect rect{3, 2, 34, 21};
-  ProgressRecord record{nullptr, nullptr, 0};
-  filter->Execute(0, source.data(), destination.data(), 0, &rect, 0, source.rowLength, 0, &record);
-  EXPECT_EQ(source.pixels, sourceBefore);
-  for (int y = 0; y < 23; ++y)
-    for (int x = 0; x < 41; ++x) {
-      const bool inside = x >= 3 && x < 34 && y >= 2 && y < 21;
-      const Pixel want = inside ? rule(source.at(x, y), colours)
-                                : destinationBefore[std::size_t(y) * 41 + x];
-      ASSERT_EQ(destination.at(x, y), want) << "x " << x << " y " << y;
-    }
-
-  // In place: inside the rectangle the same result, outside the source as it was.
-  filter->Execute(0, source.data(), source.data(), 0, &rect, 0, source.rowLength, 0, &record);
-  for (int y = 0; y < 23; ++y)
-    for (int x = 0; x < 41; ++x) {
-      const bool inside = x >= 3 && x < 34 && y >= 2 && y < 21;
-      const Pixel want = inside ? destination.at(x, y) : sourceBefore[std::size_t(y) * 41 + x];
-      ASSERT_EQ(source.at(x, y), want) << "in place, x " << x << " y " << y;
-    }
+  EXPECT_TRUE(test::RunsAsTheRule(
+      source, canvas, rect, [&](Pixel p) { return rule(p, colours); },
+      [&](Pixel* from, Pixel* to) {
+        ProgressRecord record{nullptr, nullptr, 0};
+        filter->Execute(0, from, to, 0, &rect, 0, source.rowLength, 0, &record);
+      }));
 }
 
 INSTANTIATE_TEST_SUITE_P(FilterTable, EveryRule, testing::Range(0, kFilterCount));
-
-Pixel Bgra(int b, int g, int r, int a) {
-  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
-}
 
 TEST(AlphaRuleExamples, LuminanceRulesOnPrimaries) {
   BrightnessToTransparencyFilter brightness;

@@ -3,6 +3,7 @@
 // the rules. The colour filters ask the host for their colour while they are made: a test
 // holds a hostkit::ColourAnswer around the call.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,16 @@ inline std::vector<std::unique_ptr<Filter>> MakeEveryFilter() {
   VEILMERE_FILTER_TABLE(VEILMERE_MAKE_FILTER)
 #undef VEILMERE_MAKE_FILTER
   return filters;
+}
+
+// Runs `filter` in place over one row holding `pixels`, without progress, and returns the
+// result.
+inline std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
+  const FilterRect rect{0, 0, static_cast<std::int32_t>(pixels.size()), 1};
+  ProgressRecord record{nullptr, nullptr, 0};
+  filter.Execute(0, pixels.data(), pixels.data(), 0, &rect, 0,
+                 static_cast<std::int32_t>(pixels.size()), 0, &record);
+  return pixels;
 }
 
 // The English half of a filter's name label.

@@ -15,6 +15,7 @@
 
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
+#include "tests/support/rule_check.h"
 #include "tests/support/test_image.h"
 #include "tests/support/version.h"
 #include "tests/tools/qfhost/support/scratch.h"
@@ -114,13 +115,11 @@ TEST(Commands, ApplyRunsTheNamedFilterOverTheRectangleWithTheGivenColours) {
     ASSERT_EQ(image.width, sample.width);
     ASSERT_EQ(image.height, sample.height);
     const auto& rule = test::RuleFor(labels[i].english);
-    for (std::int32_t y = 0; y < image.height; ++y) {
-      for (std::int32_t x = 0; x < image.width; ++x) {
-        const bool inside = x >= 5 && x < 60 && y >= 3 && y < 40;
-        const Pixel want = inside ? rule(sample.at(x, y), colours) : sample.at(x, y);
-        ASSERT_EQ(image.at(x, y), want) << filter << " at " << x << "," << y;
-      }
-    }
+    EXPECT_TRUE(test::RectHolds(
+        image, image.width, image.height, FilterRect{5, 3, 60, 40},
+        [&](auto x, auto y) { return rule(sample.at(x, y), colours); },
+        [&](auto x, auto y) { return sample.at(x, y); }))
+        << filter;
   }
 }
 

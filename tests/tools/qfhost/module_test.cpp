@@ -11,6 +11,7 @@
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
 #include "tests/support/progress_log.h"
+#include "tests/support/rule_check.h"
 #include "tests/support/test_image.h"
 #include "tests/support/version.h"
 #include "tests/tools/qfhost/support/random_image.h"
@@ -64,13 +65,10 @@ TEST(FilterModule, RunsEachFilterOverTheRectangleWithTheHostsColours) {
       module.Execute(filter.index, source, destination, rect, &test::RecordProgress, &log);
 
       const auto& rule = test::RuleFor(std::string(EnglishPart(filter.name)));
-      for (std::int32_t y = 0; y < 13; ++y) {
-        for (std::int32_t x = 0; x < 20; ++x) {
-          const bool inside = x >= 3 && x < 17 && y >= 2 && y < 11;
-          const Pixel want = inside ? rule(original.at(x, y), colours) : before.at(x, y);
-          ASSERT_EQ(destination.at(x, y), want) << filter.name << " at " << x << "," << y;
-        }
-      }
+      EXPECT_TRUE(test::RectHolds(
+          destination, 20, 13, rect, [&](auto x, auto y) { return rule(original.at(x, y), colours); },
+          [&](auto x, auto y) { return before.at(x, y); }))
+          << filter.name;
       EXPECT_EQ(source.pixels, original.pixels) << filter.name;
       EXPECT_EQ(log.Positions(), test::ExpectedPositions(9)) << filter.name;
     }
