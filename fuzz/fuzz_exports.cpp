@@ -25,6 +25,7 @@
 #include "hostkit/colour_answer.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/guarded_image.h"
+#include "tests/support/strncpy_rule.h"
 
 namespace {
 
@@ -109,14 +110,11 @@ TextBuffer ConsumeTextBuffer(FuzzedDataProvider& input) {
   return buffer;
 }
 
-// The strncpy rule: the first `length` bytes of the text, then NUL bytes up to `length`.
+// The strncpy rule (tests/support/strncpy_rule.h).
 void CheckStrncpyRule(const TextBuffer& buffer, const std::string& text) {
   if (!buffer.block) return;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-  for (std::uint32_t i = 0; i < buffer.length; ++i) {
-    const unsigned char want = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    FUZZ_CHECK(bytes[i] == want);
-  }
+  FUZZ_CHECK(std::string(buffer.data(), buffer.length) ==
+             veilmere::test::StrncpyResult(text, buffer.length));
 }
 
 void FuzzPluginInfo(FuzzedDataProvider& input) {

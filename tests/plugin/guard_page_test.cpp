@@ -16,6 +16,7 @@
 #include "tests/support/guarded_image.h"
 #include "tests/support/labels.h"
 #include "tests/support/progress_log.h"
+#include "tests/support/strncpy_rule.h"
 
 namespace veilmere::test {
 namespace {
@@ -157,12 +158,10 @@ TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheIma
 }
 
 // Checks a block that was handed over with its own size as the length against the strncpy
-// rule for `text`: the text, cut at the length, then NUL bytes up to the length.
+// rule for `text`.
 void ExpectStrncpyRule(const GuardedBlock& block, const std::string& text) {
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    const unsigned char want = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    ASSERT_EQ(static_cast<unsigned char>(block.data()[i]), want) << "byte " << i;
-  }
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data()), block.size()),
+            StrncpyResult(text, block.size()));
 }
 
 TEST_F(GuardPageTest, TextCopiesWriteNoMoreThanTheLengthGivenForAnyIndex) {

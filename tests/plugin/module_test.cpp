@@ -14,6 +14,7 @@
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
 #include "tests/support/rule_check.h"
+#include "tests/support/strncpy_rule.h"
 #include "tests/support/version.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
@@ -130,12 +131,9 @@ TEST_F(ModuleTest, ListsTheFiltersWithTheirLabelsByteForByte) {
 // `length` + 8 bytes that held kFill before.
 void ExpectStrncpyRule(const std::vector<unsigned char>& buffer, const std::string& text,
                        std::size_t length) {
-  for (std::size_t i = 0; i < buffer.size(); ++i) {
-    const unsigned char want = i >= length                ? kFill
-                               : i < text.size()          ? static_cast<unsigned char>(text[i])
-                                                          : 0;
-    ASSERT_EQ(buffer[i], want) << "byte " << i << " of a copy of length " << length;
-  }
+  std::string want = StrncpyResult(text, length);
+  want.resize(buffer.size(), static_cast<char>(kFill));
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), want) << "a copy of length " << length;
 }
 
 TEST_F(ModuleTest, LabelCopiesFollowTheStrncpyRule) {
