@@ -66,11 +66,7 @@ void CopyImage(ImagePair& images) {
 }
 
 std::unique_ptr<BenchHost> BenchHost::Load(const std::string& builtPath, std::string* error) {
-  std::unique_ptr<hostkit::LoadedModule> module;
-  {
-    const hostkit::ColourAnswer answer({kHostDrawingColour, kHostBackgroundColour});
-    module = hostkit::LoadedModule::Load(builtPath);
-  }
+  auto module = hostkit::LoadAnswering(builtPath, {kHostDrawingColour, kHostBackgroundColour});
   if (module == nullptr) {
     *error = builtPath + ": " + hostkit::LoadedModule::LastError();
     return nullptr;

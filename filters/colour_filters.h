@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "filters/pixel_filter.h"
-#include "host/colour_query.h"
 #include "host/host_api.h"
+#include "plugin/colour_query.h"
 
 namespace veilmere {
 
@@ -20,15 +20,12 @@ class HostColourFilter : public PixelRule<Leaf> {
   // The host writes its 4 bytes B, G, R, A, which is the pixel word. The query's result
   // tells nothing the filter could act on: a host without the function leaves the colour as
   // it was initialised.
-  HostColourFilter(const char* name, ColourId id) : PixelRule<Leaf>(name, kTransparencyCategory) {
-    HostColourQuery(id, &colour_);
-  }
+  explicit HostColourFilter(ColourId id) { HostColourQuery(id, &colour_); }
 
   std::uint32_t colour_ = 0;
 };
 
-// "Transparentize(Fill with FGC)|透明化(描画色で塗りつぶす)": every pixel becomes the
-// drawing colour with alpha 0; the source is not read.
+// Every pixel becomes the drawing colour with alpha 0; the source is not read.
 class FillWithDrawingColourFilter final : public HostColourFilter<FillWithDrawingColourFilter> {
  public:
   FillWithDrawingColourFilter();
@@ -38,8 +35,7 @@ class FillWithDrawingColourFilter final : public HostColourFilter<FillWithDrawin
   }
 };
 
-// "Transparentize(Fill with BGC)|透明化(背景色で塗りつぶす)": every pixel becomes the
-// background colour with alpha 0; the source is not read.
+// Every pixel becomes the background colour with alpha 0; the source is not read.
 class FillWithBackgroundColourFilter final
     : public HostColourFilter<FillWithBackgroundColourFilter> {
  public:
@@ -50,8 +46,8 @@ class FillWithBackgroundColourFilter final
   }
 };
 
-// "Transpparentize FGC Pixels|描画色を透明化": the source pixel, with alpha 0 where its red,
-// green and blue all equal the drawing colour's; alpha takes no part in the comparison.
+// The source pixel, with alpha 0 where its red, green and blue all equal the drawing
+// colour's; alpha takes no part in the comparison.
 class DrawingColourToTransparentFilter final
     : public HostColourFilter<DrawingColourToTransparentFilter> {
  public:

@@ -5,16 +5,25 @@
 #include <cstdint>
 #include <string>
 
+#include "filters/filter_labels.h"
 #include "filters/pixel.h"
 #include "host/host_api.h"
 
 namespace veilmere {
 
-// Labels are NUL-terminated code page 932 (Shift_JIS) byte strings: English label, "|",
-// Japanese label. Every filter of this module is filed under this one category,
-// "Transparency|透明度".
-inline constexpr char kTransparencyCategory[] = "Transparency|\x93\xA7\x96\xBE\x93\x78";
+// Lives on QFF_Execute's stack for one run. `lastPercent` is the last percentage passed to
+// `progress`; it starts at 0 because QFF_Execute reports 0 itself before the run.
+struct ProgressRecord {
+  void* user;
+  ProgressProc progress;  // may be null: then nothing is reported
+  std::int32_t lastPercent;
+};
+static_assert(sizeof(void*) != 4 || sizeof(ProgressRecord) == 12,
+              "three 32-bit fields on a 32-bit target");
 
+// Labels are NUL-terminated code page 932 (Shift_JIS) byte strings: English label, "|",
+// Japanese label. Each filter's are FilterLabels<Class>::kName, and every filter is filed
+// under kTransparencyCategory, "Transparency|透明度" (filters/filter_table.h).
 class Filter {
  public:
   // Copies both labels; throws std::bad_alloc when the copies cannot be stored.
@@ -28,21 +37,16 @@ class Filter {
   const char* Category() const noexcept { return category_.c_str(); }
 
   // Runs the filter. The eight host values arrive in QFF_Execute's order (its positions 2 to
-  // 9); `record` carries the progress function. The base filter does nothing.
+  // 9); `record` carries the progress function.
   virtual void Execute(HostValue hostValue2, Pixel* source, Pixel* destination,
                        HostValue hostValue5, const FilterRect* rect, HostValue hostValue7,
-                       std::int32_t rowLength, HostValue hostValue9, ProgressRecord* record);
+                       std::int32_t rowLength, HostValue hostValue9, ProgressRecord* record) = 0;
 
-  // Runs DoSetup and turns its answer into 1 (true) or 0 (false). An error DoSetup raises
+  // The filter's set-up, for a dialog owned by `owner`: 1 when the user confirmed it, 0 when
+  // not. No filter of this module has one, so each confirms at once; an error a set-up raises
   // passes through to the filter list, which shows it.
   virtual std::int32_t Setup(HostValue owner, HostValue hostValue3, HostValue hostValue4,
                              HostValue hostValue5);
-
- protected:
-  // The hook for a filter that needs a set-up dialog owned by `owner`. The base shows
-  // nothing and succeeds; no filter of this module overrides it.
-  virtual bool DoSetup(HostValue owner, HostValue hostValue3, HostValue hostValue4,
-                       HostValue hostValue5);
 
  private:
   std::string name_;

@@ -1,6 +1,5 @@
 #pragma once
-// The module's own view of the shared pixel layout: a pixel as one 32-bit word, and the
-// per-run progress record.
+// The module's own view of the shared pixel layout: a pixel as one 32-bit word.
 
 #include <bit>
 #include <cstdint>
@@ -26,15 +25,5 @@ inline std::uint32_t LoadPixelWord(const Pixel* pixel) {
 inline void StorePixelWord(Pixel* pixel, std::uint32_t word) {
   std::memcpy(pixel, &word, sizeof word);
 }
-
-// Lives on QFF_Execute's stack for one run. `lastPercent` is the last percentage passed to
-// `progress`; it starts at 0 because QFF_Execute reports 0 itself before the run.
-struct ProgressRecord {
-  void* user;
-  ProgressProc progress;  // may be null: then nothing is reported
-  std::int32_t lastPercent;
-};
-static_assert(sizeof(void*) != 4 || sizeof(ProgressRecord) == 12,
-              "three 32-bit fields on a 32-bit target");
 
 }  // namespace veilmere

@@ -46,11 +46,13 @@ class PixelFilter : public Filter {
 // Leaf::ProcessPixel by a qualified, hence non-virtual, call: the rule is inlined into the
 // loop, where the compiler can process several pixels per instruction. A leaf declares its
 // ProcessPixel public so that this base may name it. A new filter is such a class plus one
-// row of the creation table (plugin/creation_table.cpp).
+// row of the filter table (filters/filter_table.h), where its labels are.
 template <class Leaf>
 class PixelRule : public PixelFilter {
  public:
   using PixelFilter::PixelFilter;
+  // With the leaf's labels from the filter table.
+  PixelRule() : PixelFilter(FilterLabels<Leaf>::kName, kTransparencyCategory) {}
 
  protected:
   void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {

@@ -19,22 +19,24 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_table.h"
 #include "host/host_api.h"
 #include "host/module_api.h"
 #include "hostkit/colour_answer.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/guarded_image.h"
+#include "tests/support/strncpy_rule.h"
 
 namespace {
 
 using veilmere::FilterRect;
 using veilmere::HostValue;
+using veilmere::kFilterCount;
 using veilmere::Pixel;
 using veilmere::test::Flush;
 using veilmere::test::GuardedBlock;
 using veilmere::test::GuardedImage;
 
-constexpr std::int32_t kFilterCount = 10;
 constexpr std::uint32_t kMaxTextBuffer = 4096;
 constexpr std::int32_t kMaxSide = 40;
 constexpr std::int32_t kMaxPadding = 8;
@@ -108,14 +110,11 @@ TextBuffer ConsumeTextBuffer(FuzzedDataProvider& input) {
   return buffer;
 }
 
-// The strncpy rule: the first `length` bytes of the text, then NUL bytes up to `length`.
+// The strncpy rule (tests/support/strncpy_rule.h).
 void CheckStrncpyRule(const TextBuffer& buffer, const std::string& text) {
   if (!buffer.block) return;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-  for (std::uint32_t i = 0; i < buffer.length; ++i) {
-    const unsigned char want = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    FUZZ_CHECK(bytes[i] == want);
-  }
+  FUZZ_CHECK(std::string(buffer.data(), buffer.length) ==
+             veilmere::test::StrncpyResult(text, buffer.length));
 }
 
 void FuzzPluginInfo(FuzzedDataProvider& input) {
@@ -278,7 +277,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     catalogue.categories.push_back(category);
     catalogue.names.push_back(name);
     const std::string english = catalogue.names.back().substr(0, catalogue.names.back().find('|'));
-    catalogue.rules.push_back(&veilmere::test::ExpectedRules().at(english));
+    catalogue.rules.push_back(&veilmere::test::RuleFor(english));
   }
   return 0;
 }

@@ -27,6 +27,14 @@ std::int32_t ColourAnswer::Answer(std::int32_t id, void* answer) {
   return result_;
 }
 
+std::unique_ptr<LoadedModule> LoadAnswering(const std::string& path, const HostColours& colours,
+                                            std::int32_t result, std::vector<ColourQuery>* queries) {
+  const ColourAnswer answer(colours, result);
+  auto module = LoadedModule::Load(path);
+  if (queries != nullptr) *queries = answer.queries();
+  return module;
+}
+
 }  // namespace veilmere::hostkit
 
 // Exported from the executable: on Windows by dllexport, left undecorated by the linker's

@@ -3,9 +3,12 @@
 // kit exports from its executable, as the paint program does, and what it answers.
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "host/host_api.h"
+#include "hostkit/loaded_module.h"
 
 namespace veilmere::hostkit {
 
@@ -48,5 +51,13 @@ class ColourAnswer {
   std::vector<ColourQuery> queries_;
   ColourAnswer* previous_;
 };
+
+// Loads the module at `path` as the paint program does at start-up: answering the colour
+// queries it makes while it loads with `colours` and `result`, which are then over. Null when
+// the loader refuses it (LoadedModule::LastError says why). `queries`, when given, receives
+// the queries the load made, in order.
+std::unique_ptr<LoadedModule> LoadAnswering(const std::string& path, const HostColours& colours,
+                                            std::int32_t result = 1,
+                                            std::vector<ColourQuery>* queries = nullptr);
 
 }  // namespace veilmere::hostkit

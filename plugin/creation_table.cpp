@@ -1,9 +1,11 @@
 #include "plugin/creation_table.h"
 
+#include <iterator>
 #include <new>
 
 #include "filters/alpha_filters.h"
 #include "filters/colour_filters.h"
+#include "filters/filter_table.h"
 
 namespace veilmere {
 namespace {
@@ -20,20 +22,13 @@ Filter* Create() noexcept {
   }
 }
 
-// Row i is the filter the host knows as index i. The colour filters ask the host for their
-// colour as they are created, so the host sees the queries in row order: 1, 3, 1.
-constexpr FilterFactory kCreationTable[] = {
-    &Create<TransparentizeFilter>,               // 0
-    &Create<FillWithDrawingColourFilter>,        // 1
-    &Create<FillWithBackgroundColourFilter>,     // 2
-    &Create<BrightnessToTransparencyFilter>,     // 3
-    &Create<DarknessToTransparencyFilter>,       // 4
-    &Create<WhiteToTransparentFilter>,           // 5
-    &Create<BlackToTransparentFilter>,           // 6
-    &Create<DrawingColourToTransparentFilter>,   // 7
-    &Create<OpacifyFilter>,                      // 8
-    &Create<InvertTransparencyFilter>,           // 9
-};
+// Row i is the filter the host knows as index i, row for row the filter table. The colour
+// filters ask the host for their colour as they are created, so the host sees the queries in
+// row order.
+#define VEILMERE_FACTORY(Class, english, japanese) &Create<Class>,
+constexpr FilterFactory kCreationTable[] = {VEILMERE_FILTER_TABLE(VEILMERE_FACTORY)};
+#undef VEILMERE_FACTORY
+static_assert(std::size(kCreationTable) == kFilterCount);
 
 }  // namespace
 

@@ -1,5 +1,5 @@
-// The seven alpha rules against plain expected functions, on edge-value pixels, on random
-// images and in place.
+// Every rule of the filter table against plain expected functions, on edge-value pixels, on
+// random images and in place; examples of the alpha rules.
 
 #include "filters/alpha_filters.h"
 
@@ -8,83 +8,49 @@
 #include <memory>
 #include <string>
 
+#include "hostkit/colour_answer.h"
+#include "tests/support/every_filter.h"
 #include "tests/support/expected_rules.h"
+#include "tests/support/rule_check.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere {
 namespace {
 
-std::unique_ptr<Filter> Make(int which) {
-  switch (which) {
-    case 0: return std::make_unique<TransparentizeFilter>();
-    case 1: return std::make_unique<BrightnessToTransparencyFilter>();
-    case 2: return std::make_unique<DarknessToTransparencyFilter>();
-    case 3: return std::make_unique<WhiteToTransparentFilter>();
-    case 4: return std::make_unique<BlackToTransparentFilter>();
-    case 5: return std::make_unique<OpacifyFilter>();
-    default: return std::make_unique<InvertTransparencyFilter>();
+using test::Bgra;
+using test::RunRow;
+
+class EveryRule : public testing::TestWithParam<int> {};
+
+// Each filter of the table, its colour filters built while the host answers kTestColours.
+TEST_P(EveryRule, MatchesThePlainRuleOnEdgeValuesAndRandomImages) {
+  std::unique_ptr<Filter> filter;
+  {
+    const hostkit::ColourAnswer host(test::kTestColours);
+    filter = std::move(test::MakeEveryFilter().at(GetParam()));
   }
-}
-
-std::string English(const Filter& filter) {
-  const std::string name = filter.Name();
-  return name.substr(0, name.find('|'));
-}
-
-// Runs `filter` over one row holding `pixels` and returns the result.
-std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
-  const FilterRect rect{0, 0, static_cast<std::int32_t>(pixels.size()), 1};
-  ProgressRecord record{nullptr, nullptr, 0};
-  filter.Execute(0, pixels.data(), pixels.data(), 0, &rect, 0,
-                 static_cast<std::int32_t>(pixels.size()), 0, &record);
-  return pixels;
-}
-
-class AlphaRule : public testing::TestWithParam<int> {};
-
-TEST_P(AlphaRule, MatchesThePlainRuleOnEdgeValuesAndRandomImages) {
-  auto filter = Make(GetParam());
-  const auto& rule = test::ExpectedRules().at(English(*filter));
-  const test::HostColours noColours;
+  const auto& rule = test::RuleFor(test::English(*filter));
+  const test::HostColours& colours = test::kTestColours;
 
   const auto edges = test::EdgePixels();
   const auto result = RunRow(*filter, edges);
   for (std::size_t i = 0; i < edges.size(); ++i)
-    ASSERT_EQ(result[i], rule(edges[i], noColours)) << "source " << edges[i];
+    ASSERT_EQ(result[i], rule(edges[i], colours)) << "source " << edges[i];
 
-  // Separate images, the rectangle inside a larger image with a longer row.
-  test::TestImage source(37, 23, 41), destination(37, 23, 41);
+  // The rectangle inside a larger image with a longer row.
+  test::TestImage source(37, 23, 41), canvas(37, 23, 41);
   source.FillRandom(GetParam() + 100);
-  destination.FillRandom(GetParam() + 200);
-  const auto sourceBefore = source.pixels;
-  const auto destinationBefore = destination.pixels;
+  canvas.FillRandom(GetParam() + 200);
   const FilterRect rect{3, 2, 34, 21};
-  ProgressRecord record{nullptr, nullptr, 0};
-  filter->Execute(0, source.data(), destination.data(), 0, &rect, 0, source.rowLength, 0, &record);
-  EXPECT_EQ(source.pixels, sourceBefore);
-  for (int y = 0; y < 23; ++y)
-    for (int x = 0; x < 41; ++x) {
-      const bool inside = x >= 3 && x < 34 && y >= 2 && y < 21;
-      const Pixel want = inside ? rule(source.at(x, y), noColours)
-                                : destinationBefore[std::size_t(y) * 41 + x];
-      ASSERT_EQ(destination.at(x, y), want) << "x " << x << " y " << y;
-    }
-
-  // In place: inside the rectangle the same result, outside the source as it was.
-  filter->Execute(0, source.data(), source.data(), 0, &rect, 0, source.rowLength, 0, &record);
-  for (int y = 0; y < 23; ++y)
-    for (int x = 0; x < 41; ++x) {
-      const bool inside = x >= 3 && x < 34 && y >= 2 && y < 21;
-      const Pixel want = inside ? destination.at(x, y) : sourceBefore[std::size_t(y) * 41 + x];
-      ASSERT_EQ(source.at(x, y), want) << "in place, x " << x << " y " << y;
-    }
+  EXPECT_TRUE(test::RunsAsTheRule(
+      source, canvas, rect, [&](Pixel p) { return rule(p, colours); },
+      [&](Pixel* from, Pixel* to) {
+        ProgressRecord record{nullptr, nullptr, 0};
+        filter->Execute(0, from, to, 0, &rect, 0, source.rowLength, 0, &record);
+      }));
 }
 
-INSTANTIATE_TEST_SUITE_P(SevenRules, AlphaRule, testing::Range(0, 7));
-
-Pixel Bgra(int b, int g, int r, int a) {
-  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
-}
+INSTANTIATE_TEST_SUITE_P(FilterTable, EveryRule, testing::Range(0, kFilterCount));
 
 TEST(AlphaRuleExamples, LuminanceRulesOnPrimaries) {
   BrightnessToTransparencyFilter brightness;

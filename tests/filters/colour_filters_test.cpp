@@ -8,26 +8,18 @@
 #include <optional>
 #include <vector>
 
-#include "host/colour_query.h"
 #include "hostkit/colour_answer.h"
+#include "plugin/colour_query.h"
+#include "tests/support/every_filter.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/test_image.h"
 
 namespace veilmere {
 namespace {
 
+using test::Bgra;
 using test::kTestColours;  // drawing (10, 20, 30, 40), background (200, 150, 100, 50)
-
-Pixel Bgra(int b, int g, int r, int a) {
-  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
-}
-
-std::vector<Pixel> RunRow(Filter& filter, std::vector<Pixel> pixels) {
-  const FilterRect rect{0, 0, static_cast<std::int32_t>(pixels.size()), 1};
-  filter.Execute(0, pixels.data(), pixels.data(), 0, &rect, 0,
-                 static_cast<std::int32_t>(pixels.size()), 0, nullptr);
-  return pixels;
-}
+using test::RunRow;
 
 TEST(ColourFilters, TheQueryReachesTheHostOnceAndReturnsItsResult) {
   hostkit::ColourAnswer host(kTestColours, -5);
@@ -78,7 +70,7 @@ TEST(ColourFilters, MatchThePlainRulesOnEdgeValuesWithAnEdgeDrawingColour) {
   for (const Filter* filter :
        std::vector<const Filter*>{&fillDrawing, &fillBackground, &drawingToTransparent}) {
     const std::string name = filter->Name();
-    const auto& rule = test::ExpectedRules().at(name.substr(0, name.find('|')));
+    const auto& rule = test::RuleFor(name.substr(0, name.find('|')));
     const auto result = RunRow(const_cast<Filter&>(*filter), edges);
     for (std::size_t i = 0; i < edges.size(); ++i)
       ASSERT_EQ(result[i], rule(edges[i], host)) << name << " on " << edges[i];

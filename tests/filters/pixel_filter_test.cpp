@@ -11,6 +11,7 @@
 
 #include "filters/alpha_filters.h"
 #include "tests/support/progress_log.h"
+#include "tests/support/rule_check.h"
 #include "tests/support/test_image.h"
 
 #if !defined(_WIN32)
@@ -60,13 +61,10 @@ TEST(PixelFilterWalk, VisitsRowsTopToBottomAndColumnsLeftToRightAtMatchingOffset
     for (int x = 2; x < 5; ++x) expected.emplace_back(&source.at(x, y), &destination.at(x, y));
   EXPECT_EQ(run.filter.visits, expected);
 
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 13; ++x) {
-      const bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
-      const Pixel want = inside ? Pixel{source.at(x, y).b, source.at(x, y).g, source.at(x, y).r, 0xEE}
-                                : before[std::size_t(y) * 13 + x];
-      ASSERT_EQ(destination.at(x, y), want) << "x " << x << " y " << y;
-    }
+  EXPECT_TRUE(test::RectHolds(
+      destination, 13, 6, rect,
+      [&](auto x, auto y) { return Pixel{source.at(x, y).b, source.at(x, y).g, source.at(x, y).r, 0xEE}; },
+      [&](auto x, auto y) { return before[std::size_t(y) * 13 + x]; }));
 }
 
 TEST(PixelFilterWalk, NegativeRowLengthWalksABottomUpImage) {

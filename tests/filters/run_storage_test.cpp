@@ -9,8 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "filters/alpha_filters.h"
-#include "filters/colour_filters.h"
+#include "tests/support/every_filter.h"
 #include "tests/support/test_image.h"
 
 namespace {
@@ -34,17 +33,7 @@ std::int32_t QF_CALL CountCalls(std::int32_t, std::int32_t, void* user) {
 }
 
 TEST(FilterRun, ObtainsNoStorage) {
-  std::vector<std::unique_ptr<Filter>> filters;
-  filters.push_back(std::make_unique<TransparentizeFilter>());
-  filters.push_back(std::make_unique<FillWithDrawingColourFilter>());
-  filters.push_back(std::make_unique<FillWithBackgroundColourFilter>());
-  filters.push_back(std::make_unique<BrightnessToTransparencyFilter>());
-  filters.push_back(std::make_unique<DarknessToTransparencyFilter>());
-  filters.push_back(std::make_unique<WhiteToTransparentFilter>());
-  filters.push_back(std::make_unique<BlackToTransparentFilter>());
-  filters.push_back(std::make_unique<DrawingColourToTransparentFilter>());
-  filters.push_back(std::make_unique<OpacifyFilter>());
-  filters.push_back(std::make_unique<InvertTransparencyFilter>());
+  const auto filters = test::MakeEveryFilter();
 
   test::TestImage source(300, 200, 301), destination(300, 200, 301);
   source.FillRandom(7);

@@ -76,10 +76,9 @@ class CountingFilter : public Filter {
   std::vector<HostValue> executed;
   std::vector<HostValue> setUp;
 
- protected:
-  bool DoSetup(HostValue owner, HostValue v3, HostValue v4, HostValue v5) override {
+  std::int32_t Setup(HostValue owner, HostValue v3, HostValue v4, HostValue v5) override {
     setUp = {owner, v3, v4, v5};
-    return owner != 0;  // lets a test choose the answer
+    return owner != 0 ? 1 : 0;  // lets a test choose the answer
   }
 };
 
@@ -90,8 +89,7 @@ class ThrowingSetupFilter final : public CountingFilter {
   static bool throwNonStandard;
   static bool throwWithoutDescription;
 
- protected:
-  bool DoSetup(HostValue, HostValue, HostValue, HostValue) override {
+  std::int32_t Setup(HostValue, HostValue, HostValue, HostValue) override {
     if (throwNonStandard) throw 42;
     if (throwWithoutDescription) throw WithoutDescription();
     throw std::runtime_error(description);
@@ -204,7 +202,7 @@ TEST_F(FilterListTest, ForwardsRunAndSetupValuesInOrder) {
 
   EXPECT_EQ(list.Setup(2, 11, 12, 13, 14), 1);
   EXPECT_EQ(gCreated[2]->setUp, (std::vector<HostValue>{11, 12, 13, 14}));
-  EXPECT_EQ(list.Setup(2, 0, 12, 13, 14), 0);  // DoSetup's false becomes 0
+  EXPECT_EQ(list.Setup(2, 0, 12, 13, 14), 0);
   EXPECT_TRUE(gNotices.empty());
 }
 

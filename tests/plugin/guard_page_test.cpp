@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_table.h"
 #include "hostkit/colour_answer.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/guarded_image.h"
 #include "tests/support/labels.h"
 #include "tests/support/progress_log.h"
+#include "tests/support/strncpy_rule.h"
 
 namespace veilmere::test {
 namespace {
@@ -66,8 +68,7 @@ TEST(GuardedMemory, FencesLieRightOutsideEveryBlockAndImage) {
 class GuardPageTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-    module_ = LoadedModule::Load(VEILMERE_MODULE_PATH).release();
+    module_ = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult).release();
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {
@@ -103,11 +104,11 @@ constexpr FilterRect kEdgeRects[] = {
 TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheImages) {
   const HostColours host = kTestColours;
   const std::int32_t count = module_->FilterCount()();
-  ASSERT_EQ(count, VEILMERE_FILTER_COUNT);
+  ASSERT_EQ(count, kFilterCount);
   std::uint32_t seed = 1;
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string name = EnglishName(index);
-    const ExpectedRule& rule = ExpectedRules().at(name);
+    const ExpectedRule& rule = RuleFor(name);
     for (const std::int32_t stride : {kWidth, kWidth + 4}) {
       for (const bool bottomUp : {false, true}) {
         for (const Flush flush : kPlacements) {
@@ -157,12 +158,10 @@ TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheIma
 }
 
 // Checks a block that was handed over with its own size as the length against the strncpy
-// rule for `text`: the text, cut at the length, then NUL bytes up to the length.
+// rule for `text`.
 void ExpectStrncpyRule(const GuardedBlock& block, const std::string& text) {
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    const unsigned char want = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    ASSERT_EQ(static_cast<unsigned char>(block.data()[i]), want) << "byte " << i;
-  }
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data()), block.size()),
+            StrncpyResult(text, block.size()));
 }
 
 TEST_F(GuardPageTest, TextCopiesWriteNoMoreThanTheLengthGivenForAnyIndex) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "filters/filter_table.h"
 #include "hostkit/colour_answer.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
@@ -34,16 +35,16 @@ constexpr long long kAllowedHeapGrowthPerCycle = kUnfreedBytesPerLoad;
 // thousand times.
 void LoadRunAndUnload(int cycle) {
   SCOPED_TRACE("cycle " + std::to_string(cycle));
-  const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-  auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
+  std::vector<hostkit::ColourQuery> queries;
+  auto module = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult, &queries);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
   // Three colour queries show that this load really ran the module's start-up again, that is,
   // that the previous cycle's unload took the module out of the process.
-  ASSERT_EQ(answer.queries().size(), 3u);
+  ASSERT_EQ(queries.size(), 3u);
 
   const HostColours host = kTestColours;
   const std::int32_t count = module->FilterCount()();
-  ASSERT_EQ(count, VEILMERE_FILTER_COUNT);
+  ASSERT_EQ(count, kFilterCount);
   char info[128];
   ASSERT_EQ(module->GetPluginInfo()(info, sizeof info), 1);
 
@@ -52,7 +53,7 @@ void LoadRunAndUnload(int cycle) {
   const FilterRect rect{0, 0, 12, 5};
   for (std::int32_t index = 0; index < count; ++index) {
     const std::string label = NameLabel(*module, index);
-    const ExpectedRule& rule = RuleOf(label);
+    const ExpectedRule& rule = RuleFor(label);
 
     TestImage destination(12, 5, 12);
     ProgressLog log;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "filters/filter_table.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/memory_use.h"
 
@@ -16,7 +17,7 @@ namespace {
 using hostkit::LoadedModule;
 
 constexpr char kFailCall[] = "VEILMERE_TEST_FAIL_CALL";
-constexpr int kRows = VEILMERE_FILTER_COUNT;
+constexpr int kRows = kFilterCount;
 
 std::unique_ptr<LoadedModule> LoadFailing() {
   return LoadedModule::Load(VEILMERE_FAILING_MODULE_PATH);

@@ -13,6 +13,9 @@
 #include "hostkit/text.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
+#include "tests/support/rule_check.h"
+#include "tests/support/strncpy_rule.h"
+#include "tests/support/version.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/test_image.h"
 
@@ -27,9 +30,9 @@ constexpr unsigned char kFill = 0xAA;  // what a buffer holds before a call
 class ModuleTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-    module_ = LoadedModule::Load(VEILMERE_MODULE_PATH).release();
-    queriesWhileLoading_ = answer.queries();
+    module_ = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult,
+                                     &queriesWhileLoading_)
+                  .release();
     ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
   }
   static void TearDownTestSuite() {
@@ -119,10 +122,8 @@ TEST_F(ModuleTest, ListsTheFiltersWithTheirLabelsByteForByte) {
   ASSERT_EQ(Count(), static_cast<std::int32_t>(expected.size()));
   for (std::int32_t i = 0; i < Count(); ++i) {
     const auto [category, name] = Labels(i);
-    EXPECT_EQ(category.size(), kCategory.cp932Bytes);
-    EXPECT_EQ(Cp932ToUtf8(category), kCategory.english + "|" + kCategory.japanese);
-    EXPECT_EQ(name.size(), expected[i].cp932Bytes) << i;
-    EXPECT_EQ(Cp932ToUtf8(name), expected[i].english + "|" + expected[i].japanese) << i;
+    EXPECT_EQ(Cp932ToUtf8(category), kCategory.Joined());
+    EXPECT_EQ(Cp932ToUtf8(name), expected[i].Joined()) << i;
   }
 }
 
@@ -130,12 +131,9 @@ TEST_F(ModuleTest, ListsTheFiltersWithTheirLabelsByteForByte) {
 // `length` + 8 bytes that held kFill before.
 void ExpectStrncpyRule(const std::vector<unsigned char>& buffer, const std::string& text,
                        std::size_t length) {
-  for (std::size_t i = 0; i < buffer.size(); ++i) {
-    const unsigned char want = i >= length                ? kFill
-                               : i < text.size()          ? static_cast<unsigned char>(text[i])
-                                                          : 0;
-    ASSERT_EQ(buffer[i], want) << "byte " << i << " of a copy of length " << length;
-  }
+  std::string want = StrncpyResult(text, length);
+  want.resize(buffer.size(), static_cast<char>(kFill));
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), want) << "a copy of length " << length;
 }
 
 TEST_F(ModuleTest, LabelCopiesFollowTheStrncpyRule) {
@@ -175,7 +173,7 @@ TEST_F(ModuleTest, InformationLineAndNullBuffers) {
   std::vector<unsigned char> buffer(300, kFill);
   EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(buffer.data()), 256), 1);
   const std::string line(reinterpret_cast<const char*>(buffer.data()));
-  EXPECT_NE(line.find("veilmere"), std::string::npos) << line;
+  EXPECT_EQ(line, InfoLine());
   ExpectStrncpyRule(buffer, line, 256);
 
   std::vector<unsigned char> untouched(8, kFill);
@@ -222,36 +220,24 @@ TEST_F(ModuleTest, RunsAreBracketedByZeroAndHundred) {
 TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
   const HostColours host = Colours();
   const FilterRect rect{5, 4, 59, 44};
-  auto inside = [&](int x, int y) { return x >= 5 && x < 59 && y >= 4 && y < 44; };
   for (std::int32_t index = 0; index < Count(); ++index) {
     const std::string name = Labels(index).second;
-    const auto& rule = RuleOf(name);
-    TestImage source(64, 48, 70), destination(64, 48, 70);
+    const auto& rule = RuleFor(name);
+    TestImage source(64, 48, 70), canvas(64, 48, 70);
     source.FillRandom(7 * index + 1);
     for (std::size_t i = 0; i < source.pixels.size(); i += 7) {  // some in the drawing colour
       source.pixels[i] = WithAlpha(host.drawing, source.pixels[i].a);
     }
-    destination.FillRandom(7 * index + 2);
-    const auto sourceBefore = source.pixels;
-    const auto canary = destination.pixels;
-
+    canvas.FillRandom(7 * index + 2);
     ProgressLog log;
-    module_->Execute()(index, 0, source.data(), destination.data(), 0, &rect, 0, 70, 0,
-                       &RecordProgress, &log);
-    EXPECT_EQ(log.Positions(), ExpectedPositions(40));
-    EXPECT_EQ(source.pixels, sourceBefore) << name;
-    for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 70; ++x)
-        ASSERT_EQ(destination.at(x, y), inside(x, y) ? rule(source.at(x, y), host)
-                                                     : canary[std::size_t(y) * 70 + x])
-            << name << " at x " << x << " y " << y;
-
-    module_->Execute()(index, 0, source.data(), source.data(), 0, &rect, 0, 70, 0, nullptr, nullptr);
-    for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 70; ++x)
-        ASSERT_EQ(source.at(x, y), inside(x, y) ? destination.at(x, y)
-                                                : sourceBefore[std::size_t(y) * 70 + x])
-            << name << " in place at x " << x << " y " << y;
+    EXPECT_TRUE(RunsAsTheRule(
+        source, canvas, rect, [&](Pixel p) { return rule(p, host); },
+        [&](Pixel* from, Pixel* to) {
+          log = ProgressLog();
+          module_->Execute()(index, 0, from, to, 0, &rect, 0, 70, 0, &RecordProgress, &log);
+        }))
+        << name;
+    EXPECT_EQ(log.Positions(), ExpectedPositions(40)) << name;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "filters/filter_table.h"
 #include "hostkit/colour_answer.h"
 #include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
@@ -76,10 +77,9 @@ WorkerResult RunEveryFilter(const LoadedModule& module, int worker) {
 }
 
 TEST(Threads, FourThreadsRunningEveryFilterAtOnceGetTheSerialResults) {
-  const hostkit::ColourAnswer answer(kTestColours, kTestQueryResult);
-  auto module = LoadedModule::Load(VEILMERE_MODULE_PATH);
+  auto module = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult);
   ASSERT_NE(module, nullptr) << LoadedModule::LastError();
-  ASSERT_EQ(module->FilterCount()(), VEILMERE_FILTER_COUNT);
+  ASSERT_EQ(module->FilterCount()(), kFilterCount);
 
   std::vector<WorkerResult> serial;
   for (int worker = 0; worker < kThreads; ++worker) {
@@ -103,7 +103,7 @@ TEST(Threads, FourThreadsRunningEveryFilterAtOnceGetTheSerialResults) {
     const WorkerResult& expected = serial[std::size_t(worker)];
     EXPECT_TRUE(expected.userPassedThrough) << "worker " << worker;
     EXPECT_TRUE(expected.roundsAgree) << "worker " << worker;
-    ASSERT_EQ(expected.destinations.size(), std::size_t(VEILMERE_FILTER_COUNT));
+    ASSERT_EQ(expected.destinations.size(), std::size_t(kFilterCount));
     EXPECT_TRUE(parallel[std::size_t(worker)] == expected) << "worker " << worker;
   }
   // The workers' images differ, so equal results cannot come from one worker's images.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hostkit/text.h"
+#include "tests/support/version.h"
 
 namespace veilmere::test {
 namespace {
@@ -40,7 +41,9 @@ TEST_F(VersionResource, CarriesEveryKeyOfTheJapaneseStringTable) {
   EXPECT_EQ(Value(L"Comments"), L"This is plugin filter for Quillfen.");
   EXPECT_EQ(Value(L"CompanyName"), L" ");
   EXPECT_EQ(Value(L"FileDescription"), L"\u900F\u660E\u5EA6");  // 透明度
-  EXPECT_EQ(Value(L"FileVersion"), L"0, 5, 0, 0");
+  const std::wstring version = std::to_wstring(test::kVersionMajor) + L", " +
+                              std::to_wstring(test::kVersionMinor) + L", 0, 0";
+  EXPECT_EQ(Value(L"FileVersion"), version);
   EXPECT_EQ(Value(L"InternalName"), L"veilmere");
   const std::wstring copyright = Value(L"LegalCopyright");
   EXPECT_NE(copyright, L"<missing>");
@@ -50,7 +53,7 @@ TEST_F(VersionResource, CarriesEveryKeyOfTheJapaneseStringTable) {
   EXPECT_EQ(Value(L"SpecialBuild"), L"");
   EXPECT_EQ(Value(L"OriginalFilename"), L"veilmere.qfi");
   EXPECT_EQ(Value(L"ProductName"), L"  veilmere");
-  EXPECT_EQ(Value(L"ProductVersion"), L"0, 5, 0, 0");
+  EXPECT_EQ(Value(L"ProductVersion"), version);
 }
 
 TEST_F(VersionResource, FixedPartAndTranslation) {
@@ -59,9 +62,10 @@ TEST_F(VersionResource, FixedPartAndTranslation) {
   ASSERT_TRUE(VerQueryValueW(data_.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00000005u);  // 0.5
+  const std::uint32_t majorMinor = test::kVersionMajor << 16 | test::kVersionMinor;
+  EXPECT_EQ(fixed->dwFileVersionMS, majorMinor);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x00000000u);  // .0.0
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00000005u);
+  EXPECT_EQ(fixed->dwProductVersionMS, majorMinor);
   EXPECT_EQ(fixed->dwProductVersionLS, 0x00000000u);
   EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
   EXPECT_EQ(fixed->dwFileFlags, 0u);

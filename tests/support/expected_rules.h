@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "host/host_api.h"
@@ -68,9 +69,16 @@ inline std::string NameLabel(const hostkit::LoadedModule& module, std::int32_t i
   return name;
 }
 
-// The rule of the filter whose name label is `label` ("English|Japanese").
-inline const ExpectedRule& RuleOf(const std::string& label) {
-  return ExpectedRules().at(label.substr(0, label.find('|')));
+// The rule of the filter whose English label, or name label ("English|Japanese"), is
+// `label`. A filter without one is a filter added to the table but not here: the error says
+// so, and every test that reaches it fails.
+inline const ExpectedRule& RuleFor(const std::string& label) {
+  const std::string english = label.substr(0, label.find('|'));
+  const auto found = ExpectedRules().find(english);
+  if (found == ExpectedRules().end())
+    throw std::out_of_range("no expected rule for the filter '" + english +
+                            "' in tests/support/expected_rules.h");
+  return found->second;
 }
 
 }  // namespace veilmere::test

@@ -1,36 +1,32 @@
 #pragma once
-// The labels the host must see, written as UTF-8 text independently of the module's code
-// page 932 byte strings (hostkit::Cp932ToUtf8 converts those for comparing).
+// The labels the host must see, as UTF-8 text, read from the filter table. The module holds
+// them in code page 932, as the build wrote them; a test compares the two through
+// hostkit::Cp932ToUtf8, a conversion of its own.
 
-#include <cstddef>
 #include <string>
 #include <vector>
+
+#include "filters/filter_table.h"
 
 namespace veilmere::test {
 
 struct ExpectedLabel {
   std::string english;
   std::string japanese;
-  std::size_t cp932Bytes;  // length of "english|japanese" in code page 932, without the NUL
+  std::string Joined() const { return english + "|" + japanese; }
 };
 
-inline const ExpectedLabel kCategory{"Transparency", "透明度", 19};
+#define VEILMERE_EXPECTED_CATEGORY(name, english, japanese) ExpectedLabel{english, japanese}
+inline const ExpectedLabel kCategory = VEILMERE_CATEGORY_LABELS(VEILMERE_EXPECTED_CATEGORY);
+#undef VEILMERE_EXPECTED_CATEGORY
+
+#define VEILMERE_EXPECTED_LABEL(Class, english, japanese) ExpectedLabel{english, japanese},
 
 // The filters in the order the host sees them.
 inline const std::vector<ExpectedLabel>& ExpectedFilterLabels() {
-  static const std::vector<ExpectedLabel> labels = {
-      {"Transparentize", "透明化", 21},
-      {"Transparentize(Fill with FGC)", "透明化(描画色で塗りつぶす)", 56},
-      {"Transparentize(Fill with BGC)", "透明化(背景色で塗りつぶす)", 56},
-      {"Transparentize at Brightness", "明るさに応じて透明化", 49},
-      {"Transparentize at Darkness", "暗さに応じて透明化", 45},
-      {"Transparentize White Pixels", "白を透明化", 38},
-      {"Transparentize Black Pixels", "黒を透明化", 38},
-      {"Transpparentize FGC Pixels", "描画色を透明化", 41},
-      {"Opacify", "不透明化", 16},
-      {"Invert Transparency", "透明度反転", 30},
-  };
+  static const std::vector<ExpectedLabel> labels = {VEILMERE_FILTER_TABLE(VEILMERE_EXPECTED_LABEL)};
   return labels;
 }
+#undef VEILMERE_EXPECTED_LABEL
 
 }  // namespace veilmere::test

@@ -21,6 +21,12 @@ inline std::ostream& operator<<(std::ostream& out, Pixel p) {
 
 namespace veilmere::test {
 
+// A pixel from its bytes in the module's order, and from them in a PNG file's order.
+inline Pixel Bgra(int b, int g, int r, int a) {
+  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
+}
+inline Pixel Rgba(int r, int g, int b, int a) { return Bgra(b, g, r, a); }
+
 // An image of width x height pixels whose first and last `margin` rows and columns, and the
 // pixels of a row beyond `width` up to `rowLength`, form the border.
 struct TestImage {

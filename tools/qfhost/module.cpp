@@ -120,10 +120,7 @@ std::vector<std::string> Words(const std::string& key) {
 }  // namespace
 
 FilterModule::FilterModule(const std::string& path, const hostkit::HostColours& colours) {
-  {
-    const hostkit::ColourAnswer answer(colours);
-    library_ = hostkit::LoadedModule::Load(path);
-  }
+  library_ = hostkit::LoadAnswering(path, colours);
   if (library_ == nullptr) {
     throw RunError("cannot load module '" + path + "': " + hostkit::LoadedModule::LastError());
   }

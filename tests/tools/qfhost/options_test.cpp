@@ -11,9 +11,7 @@
 namespace veilmere::qfhost {
 namespace {
 
-Pixel Rgba(int r, int g, int b, int a) {
-  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
-}
+using test::Rgba;
 
 TEST(ParseArguments, ReadsEachCommandsOperandsWithDefaultOptions) {
   const Options list = ParseArguments({"list", "m.qfi"});

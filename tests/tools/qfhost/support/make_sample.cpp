@@ -11,18 +11,17 @@
 #include <cstdio>
 #include <exception>
 
+#include "tests/support/test_image.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
 namespace {
 
+using test::Rgba;
+
 constexpr std::int32_t kWidth = 64;
 constexpr std::int32_t kHeight = 48;
-
-Pixel Rgba(int r, int g, int b, int a) {
-  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
-}
 
 // Column x's hue: six 256-step ramps (red, yellow, green, cyan, blue, magenta) spread over
 // the width.

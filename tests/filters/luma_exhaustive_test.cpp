@@ -85,7 +85,7 @@ TEST(LumaRulesOnEveryColour, MatchTheIntegerFormulaWithSeparateImagesAndInPlace)
     FillAllColours(source, alpha);
     for (const std::int32_t index : {kBrightnessIndex, kDarknessIndex}) {
       const std::string name = test::NameLabel(*module, index);
-      const auto& rule = test::RuleOf(name);
+      const auto& rule = test::RuleFor(name);
       const auto run = [&](Pixel* from, Pixel* to) {
         module->Execute()(index, 0, from, to, 0, &kAllColours, 0, kRowLength, 0, nullptr, nullptr);
       };
@@ -136,7 +136,7 @@ TEST_P(LumaRowsOnEveryColour, MatchTheIntegerFormula) {
       variant.row(&source.at(1, y), &result.at(1, y), cut, alpha);
       variant.row(&source.at(1 + cut, y), &result.at(1 + cut, y), kSide - cut, alpha);
     }
-    ASSERT_EQ(FirstMismatch(source, result, test::RuleOf(label), outside), "") << label;
+    ASSERT_EQ(FirstMismatch(source, result, test::RuleFor(label), outside), "") << label;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "host/colour_query.h"
+#include "plugin/colour_query.h"
 
 #include <windows.h>
 
