@@ -395,10 +395,6 @@ void AppendChunk(std::vector<std::uint8_t>& file, const char* type, const std::u
 
 }  // namespace
 
-void RgbaToPixels(const std::uint8_t* rgba, std::size_t count, Pixel* out) {
-  for (std::size_t i = 0; i < count; ++i, rgba += 4) out[i] = Pixel{rgba[2], rgba[1], rgba[0], rgba[3]};
-}
-
 void PixelsToRgba(const Pixel* pixels, std::size_t count, std::uint8_t* rgba) {
   for (std::size_t i = 0; i < count; ++i, rgba += 4) {
     rgba[0] = pixels[i].r;
@@ -546,10 +542,6 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
   if (!streamEnded) throw Damaged(name, "its compressed pixels end without their checksum");
   if (header.colourType == kPalette) decoded.format.palette = rows.Palette();
   return decoded;
-}
-
-Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name) {
-  return std::move(DecodePngFile(bytes, name).image);
 }
 
 namespace {
@@ -845,9 +837,5 @@ std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
   return std::max(DecodeMemoryBound(header, fileBytes, keptBytes),
                   EncodeMemoryBound(header, keptBytes));
 }
-
-Image ReadPng(const std::string& path) { return DecodePng(ReadWholeFile(path, kMaxFileBytes), path); }
-
-void WritePng(const std::string& path, const Image& image) { WriteWholeFile(path, EncodePng(image)); }
 
 }  // namespace veilmere::qfhost

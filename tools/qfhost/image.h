@@ -49,8 +49,7 @@ inline constexpr std::uint64_t kCodecOverhead = std::uint64_t{2} << 20;
 // no file makes qfhost inflate more than its image holds.
 inline constexpr std::uint64_t kStreamEndAllowance = 1024;
 
-// Between the file's byte order (R, G, B, A) and the module's (B, G, R, A); `count` pixels.
-void RgbaToPixels(const std::uint8_t* rgba, std::size_t count, Pixel* out);
+// From the module's byte order (B, G, R, A) to a file's (R, G, B, A); `count` pixels.
 void PixelsToRgba(const Pixel* pixels, std::size_t count, std::uint8_t* rgba);
 
 // What a PNG file's IHDR chunk says.
@@ -101,9 +100,6 @@ PngHeader ReadPngHeader(const std::vector<std::uint8_t>& bytes, const std::strin
 // kStreamEndAllowance bytes past the last row (refused without inflating the rest).
 DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::string& name,
                          const RowProgress& progress = {});
-// The image alone.
-Image DecodePng(const std::vector<std::uint8_t>& bytes, const std::string& name);
-
 // The pixel stream of a PNG file, filtered and compressed: the data of its IDAT chunks, in
 // blocks of at most 1 MiB, one chunk each.
 struct CompressedPixels {
@@ -187,10 +183,5 @@ std::uint64_t EncodeMemoryBound(const PngHeader& source, std::uint64_t metadataB
 // the larger of decoding and encoding.
 std::uint64_t ApplyMemoryBound(const PngHeader& header, std::uint64_t fileBytes,
                                std::uint64_t keptBytes);
-
-// ReadWholeFile (at most kMaxFileBytes) + DecodePng, and EncodePng + WriteWholeFile: the
-// output file is written whole or not at all.
-Image ReadPng(const std::string& path);
-void WritePng(const std::string& path, const Image& image);
 
 }  // namespace veilmere::qfhost

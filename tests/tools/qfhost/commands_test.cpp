@@ -18,6 +18,7 @@
 #include "tests/support/rule_check.h"
 #include "tests/support/test_image.h"
 #include "tests/support/version.h"
+#include "tests/tools/qfhost/support/png_files.h"
 #include "tests/tools/qfhost/support/random_image.h"
 #include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/gallery.h"

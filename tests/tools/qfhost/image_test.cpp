@@ -13,6 +13,7 @@
 #include <random>
 
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/png_files.h"
 #include "tests/tools/qfhost/support/random_image.h"
 #include "tests/tools/qfhost/support/scratch.h"
 #include "tools/qfhost/errors.h"
@@ -23,9 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Pixel Rgba(int r, int g, int b, int a) {
-  return Pixel{std::uint8_t(b), std::uint8_t(g), std::uint8_t(r), std::uint8_t(a)};
-}
+using test::Rgba;
 
 // A PNG file assembled from first principles: signature, IHDR, the given chunks, one IDAT of
 // stored (uncompressed) deflate blocks, IEND; with correct CRCs and Adler-32.
@@ -227,15 +226,12 @@ TEST(Png, InflatesNoMoreThanTheImageHolds) {
   EXPECT_LT(cases[0].file.size(), std::size_t{2} << 20);  // 1 GiB of zeros in under 2 MiB
 }
 
-TEST(PixelConversion, SwapsRedAndBlueBothWays) {
+TEST(PixelConversion, SwapsRedAndBlue) {
+  const Pixel pixels[] = {Pixel{3, 2, 1, 4}, Pixel{128, 0, 250, 255}};
   const std::uint8_t rgba[] = {1, 2, 3, 4, 250, 0, 128, 255};
-  Pixel pixels[2];
-  RgbaToPixels(rgba, 2, pixels);
-  EXPECT_EQ(pixels[0], (Pixel{3, 2, 1, 4}));
-  EXPECT_EQ(pixels[1], (Pixel{128, 0, 250, 255}));
-  std::uint8_t back[8] = {};
-  PixelsToRgba(pixels, 2, back);
-  EXPECT_TRUE(std::equal(std::begin(rgba), std::end(rgba), back));
+  std::uint8_t out[8] = {};
+  PixelsToRgba(pixels, 2, out);
+  EXPECT_TRUE(std::equal(std::begin(rgba), std::end(rgba), out));
 }
 
 TEST(Png, EveryColourTypeDecodesToTheModulesLayout) {

@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "tests/support/test_image.h"
+#include "tests/tools/qfhost/support/png_files.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/platform.h"
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/tools/qfhost/support/png_files.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/options.h"
 #include "tools/qfhost/platform.h"
