@@ -15,6 +15,9 @@
 namespace veilmere::qfhost {
 namespace {
 
+// The five PNG row filters, by their type byte.
+enum RowFilter : std::uint8_t { kNone, kSub, kUp, kAverage, kPaeth, kRowFilters };
+
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint8_t kDeepDepth = 16;  // the depth whose samples the decoder keeps
 
@@ -95,9 +98,9 @@ bool IsPngSignature(const std::vector<std::uint8_t>& bytes) {
 
 bool AllowedDepth(std::uint8_t colourType, std::uint8_t depth) {
   switch (colourType) {
-    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
-    case 2: case 4: case 6: return depth == 8 || depth == 16;
+    case kGrey: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case kPalette: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case kRgb: case kGreyAlpha: case kRgba: return depth == 8 || depth == 16;
     default: return false;
   }
 }
@@ -178,7 +181,7 @@ class RowDecoder {
     }
   }
   void SetTransparency(const std::uint8_t* data, std::uint32_t length) {
-    if (header_.colourType == 3) {
+    if (header_.colourType == kPalette) {
       for (std::uint32_t i = 0; i < length && i < 256; ++i) palette_[i].a = data[i];
     } else {
       hasKey_ = true;
@@ -257,20 +260,20 @@ class RowDecoder {
     const std::size_t n = row_.size() - 1;
     const std::size_t step = static_cast<std::size_t>(filterStep_);
     switch (row_[0]) {
-      case 0: break;
-      case 1:
+      case kNone: break;
+      case kSub:
         for (std::size_t i = step; i < n; ++i) cur[i] = std::uint8_t(cur[i] + cur[i - step]);
         break;
-      case 2:
+      case kUp:
         for (std::size_t i = 0; i < n; ++i) cur[i] = std::uint8_t(cur[i] + up[i]);
         break;
-      case 3:
+      case kAverage:
         for (std::size_t i = 0; i < n; ++i) {
           const int left = i >= step ? cur[i - step] : 0;
           cur[i] = std::uint8_t(cur[i] + ((left + up[i]) >> 1));
         }
         break;
-      case 4:
+      case kPaeth:
         for (std::size_t i = 0; i < n; ++i) {
           const int left = i >= step ? cur[i - step] : 0;
           const int upLeft = i >= step ? up[i - step] : 0;
@@ -319,17 +322,17 @@ class RowDecoder {
   Pixel PixelAt(std::int32_t i) const {
     const std::size_t s = std::size_t(i) * std::size_t(ChannelsOf(header_.colourType));
     switch (header_.colourType) {
-      case 0: {
+      case kGrey: {
         const std::uint32_t g = Sample(s);
         const std::uint8_t v = To8(g);
         return Pixel{v, v, v, std::uint8_t(hasKey_ && g == key_[0] ? 0 : 255)};
       }
-      case 2: {
+      case kRgb: {
         const std::uint32_t r = Sample(s), g = Sample(s + 1), b = Sample(s + 2);
         const bool keyed = hasKey_ && r == key_[0] && g == key_[1] && b == key_[2];
         return Pixel{To8(b), To8(g), To8(r), std::uint8_t(keyed ? 0 : 255)};
       }
-      case 3: {
+      case kPalette: {
         const std::uint32_t index = Sample(s);
         if (index >= paletteEntries_) {
           throw Damaged(name_, "palette index " + std::to_string(index) + " is past its " +
@@ -337,7 +340,7 @@ class RowDecoder {
         }
         return palette_[index];
       }
-      case 4: {
+      case kGreyAlpha: {
         const std::uint8_t v = To8(Sample(s));
         return Pixel{v, v, v, To8(Sample(s + 1))};
       }
@@ -469,7 +472,7 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
     if (type == "IEND") break;
     if (type == "IDAT") {
       if (idatEnded) throw Damaged(name, "its IDAT chunks are not consecutive");
-      if (header.colourType == 3 && !seenPalette) throw Damaged(name, "it has no palette");
+      if (header.colourType == kPalette && !seenPalette) throw Damaged(name, "it has no palette");
       seenIdat = true;
       inflater.stream.next_in = const_cast<Bytef*>(chunk.data);
       inflater.stream.avail_in = chunk.length;
@@ -498,20 +501,20 @@ DecodedPng DecodePngFile(const std::vector<std::uint8_t>& bytes, const std::stri
     } else if (type == "PLTE") {
       if (seenIdat || seenPalette || chunk.length % 3 != 0 || chunk.length == 0 ||
           chunk.length / 3 > 256 ||
-          (header.colourType == 3 && chunk.length / 3 > (1u << header.depth))) {
+          (header.colourType == kPalette && chunk.length / 3 > (1u << header.depth))) {
         throw Damaged(name, "its PLTE chunk is misplaced or of a wrong length");
       }
-      if (header.colourType == 0 || header.colourType == 4) {
+      if (header.colourType == kGrey || header.colourType == kGreyAlpha) {
         throw Damaged(name, "a grey image has a PLTE chunk");
       }
       seenPalette = true;
       paletteEntries = chunk.length / 3;
       // Colour images may carry a suggested palette, which says nothing about their pixels.
-      if (header.colourType == 3) rows.SetPalette(chunk.data, chunk.length / 3);
+      if (header.colourType == kPalette) rows.SetPalette(chunk.data, chunk.length / 3);
     } else if (type == "tRNS") {
-      const bool fits = header.colourType == 3 ? seenPalette && chunk.length <= paletteEntries
-                        : header.colourType == 0 ? chunk.length == 2
-                        : header.colourType == 2 ? chunk.length == 6
+      const bool fits = header.colourType == kPalette ? seenPalette && chunk.length <= paletteEntries
+                        : header.colourType == kGrey ? chunk.length == 2
+                        : header.colourType == kRgb ? chunk.length == 6
                                                  : false;
       if (seenIdat || !fits) throw Damaged(name, "its tRNS chunk does not fit the image");
       rows.SetTransparency(chunk.data, chunk.length);
@@ -615,9 +618,6 @@ void StartDeflater(Deflater& deflater) {
 std::uint64_t WidestRowBytes(const PngHeader& source) {
   return std::uint64_t(source.width) * (source.depth == kDeepDepth ? 8 : 4) + 1;
 }
-
-// The five PNG row filters, by their type byte.
-enum RowFilter : std::uint8_t { kNone, kSub, kUp, kAverage, kPaeth, kRowFilters };
 
 // Filters `raw` (n bytes, bpp bytes a pixel; `above` the row before, unfiltered, zeros for
 // the first) with `type` into out[1..n], out[0] being the type, and returns the sum of the

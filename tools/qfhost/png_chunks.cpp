@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+#include "tools/qfhost/png_format.h"
+
 namespace veilmere::qfhost {
 namespace {
 
@@ -204,7 +206,7 @@ std::optional<std::uint32_t> FixedChunkLength(const std::string& type, std::uint
 }
 
 bool IsKeptChunk(const std::string& type, std::uint8_t colourType) {
-  if (type == "iCCP") return colourType != 0 && colourType != 4;
+  if (type == "iCCP") return colourType != kGrey && colourType != kGreyAlpha;
   return IsOneOf(type, {"sRGB", "gAMA", "cHRM", "pHYs", "tEXt", "zTXt", "iTXt", "eXIf"});
 }
 
