@@ -42,18 +42,14 @@ constexpr std::uint32_t kSecondWeights =
           static_cast<std::uint16_t>(kAlpha == LumaAlpha::kLuma ? -256 * 77 - 256
                                                                 : -256 * 77 + 256));
 
-// A register as pixel words and as 16-bit lanes, 16 bytes wide or 32.
+// A register as pixel words and as 16-bit lanes, 16 bytes wide or 32. Written as typedefs:
+// GCC silently drops a vector_size that depends on a template parameter from an alias
+// declaration, and the static_assert holds the typedefs to their width.
 template <std::size_t kBytes>
-struct Register;
-template <>
-struct Register<16> {
-  using Words = std::uint32_t __attribute__((vector_size(16)));
-  using Halves = std::uint16_t __attribute__((vector_size(16)));
-};
-template <>
-struct Register<32> {
-  using Words = std::uint32_t __attribute__((vector_size(32)));
-  using Halves = std::uint16_t __attribute__((vector_size(32)));
+struct Register {
+  typedef std::uint32_t Words __attribute__((vector_size(kBytes)));
+  typedef std::uint16_t Halves __attribute__((vector_size(kBytes)));
+  static_assert(sizeof(Words) == kBytes && sizeof(Halves) == kBytes);
 };
 
 // The rule on the kBytes / 4 pixels from `source` on. Always inlined: the caller's

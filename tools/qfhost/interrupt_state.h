@@ -20,21 +20,9 @@ template <typename Char>
 class TemporaryRegistry {
  public:
   // False when every slot is taken (more files than kMaxTemporaries at once).
-  bool Add(const Char* path) {
-    for (auto& slot : slots_) {
-      const Char* none = nullptr;
-      if (slot.compare_exchange_strong(none, path)) return true;
-    }
-    return false;
-  }
+  bool Add(const Char* path) { return Replace(nullptr, path); }
   // True when `path` was registered, and is no longer.
-  bool Remove(const Char* path) {
-    for (auto& slot : slots_) {
-      const Char* held = path;
-      if (slot.compare_exchange_strong(held, nullptr)) return true;
-    }
-    return false;
-  }
+  bool Remove(const Char* path) { return Replace(path, nullptr); }
   // For the handler: takes every path out and gives each to `remove`.
   template <typename Remove>
   void TakeEach(Remove remove) {
@@ -44,6 +32,15 @@ class TemporaryRegistry {
   }
 
  private:
+  // Puts `to` in the first slot that holds `from`; false when none does.
+  bool Replace(const Char* from, const Char* to) {
+    for (auto& slot : slots_) {
+      const Char* held = from;
+      if (slot.compare_exchange_strong(held, to)) return true;
+    }
+    return false;
+  }
+
   static_assert(std::atomic<const Char*>::is_always_lock_free);
   std::array<std::atomic<const Char*>, kMaxTemporaries> slots_{};
 };

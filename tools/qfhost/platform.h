@@ -96,6 +96,9 @@ struct FileIdentity {
 bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 // True when both paths name one existing file.
-bool SameFile(const std::string& a, const std::string& b);
+inline bool SameFile(const std::string& a, const std::string& b) {
+  FileIdentity first, second;
+  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
+}
 
 }  // namespace veilmere::qfhost

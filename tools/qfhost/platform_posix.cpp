@@ -322,9 +322,4 @@ bool IdentityOf(const std::string& path, FileIdentity* identity) {
   return true;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  FileIdentity first, second;
-  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
-}
-
 }  // namespace veilmere::qfhost

@@ -58,6 +58,11 @@ class Handle {
     handle_ = INVALID_HANDLE_VALUE;
     return CloseHandle(handle) != 0;
   }
+  // Takes `handle` in place of the one held, which is closed.
+  void Reset(HANDLE handle) {
+    if (valid()) CloseHandle(handle_);
+    handle_ = handle;
+  }
 
  private:
   HANDLE handle_;
@@ -163,50 +168,39 @@ std::wstring TemporaryPath(const std::wstring& target, const std::wstring& suffi
 
 // A new file beside `target`, removed unless renamed over the target. CREATE_NEW refuses a
 // name another file has, and the next is tried.
-class TemporaryFile {
+class TemporaryFile : public Handle {
  public:
-  explicit TemporaryFile(const std::wstring& target) {
+  explicit TemporaryFile(const std::wstring& target) : Handle(INVALID_HANDLE_VALUE) {
     static std::atomic<unsigned> counter{0};  // files are made on several threads at once
-    for (int attempt = 0; attempt < 100 && handle_ == INVALID_HANDLE_VALUE; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !valid(); ++attempt) {
       path_ = TemporaryPath(target, L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                         std::to_wstring(counter++));
       // Registered before it exists, so that an interrupt between the two still removes it.
       registered_ = g_temporaries.Add(path_.c_str());
-      handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+      const HANDLE made = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
       error_ = GetLastError();
-      if (handle_ == INVALID_HANDLE_VALUE && registered_) {
+      Reset(made);
+      if (!valid() && registered_) {
         g_temporaries.Remove(path_.c_str());
         registered_ = false;
       }
-      if (handle_ == INVALID_HANDLE_VALUE && error_ != ERROR_FILE_EXISTS &&
-          error_ != ERROR_ALREADY_EXISTS) {
-        break;
-      }
+      if (!valid() && error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) break;
     }
-    made_ = handle_ != INVALID_HANDLE_VALUE;
+    made_ = valid();
   }
   ~TemporaryFile() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    if (valid()) Close();  // before the file is deleted
     if (made_) {
       if (registered_) g_temporaries.Remove(path_.c_str());
       DeleteFileW(path_.c_str());
     }
   }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   std::string error() const {
     return error_ == ERROR_FILE_EXISTS || error_ == ERROR_ALREADY_EXISTS
                ? std::string("no free temporary file name")
                : SystemMessage(error_);
-  }
-  HANDLE get() const { return handle_; }
-  bool Close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != 0;
   }
   bool RenameTo(const std::wstring& target) {
     if (!MoveFileExW(path_.c_str(), target.c_str(),
@@ -220,7 +214,6 @@ class TemporaryFile {
 
  private:
   std::wstring path_;
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
   bool made_ = false;        // the file exists under path_
   bool registered_ = false;  // path_ is in g_temporaries
   DWORD error_ = 0;
@@ -464,11 +457,6 @@ bool IdentityOf(const std::string& path, FileIdentity* identity) {
   *identity = {info.dwVolumeSerialNumber,
                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
   return true;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  FileIdentity first, second;
-  return IdentityOf(a, &first) && IdentityOf(b, &second) && first == second;
 }
 
 }  // namespace veilmere::qfhost
