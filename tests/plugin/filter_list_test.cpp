@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -82,28 +83,23 @@ class CountingFilter : public Filter {
   }
 };
 
+// A filter whose set-up throws whatever `raise` throws.
 class ThrowingSetupFilter final : public CountingFilter {
  public:
   ThrowingSetupFilter() : CountingFilter("Throwing|X") {}
-  static std::string description;
-  static bool throwNonStandard;
-  static bool throwWithoutDescription;
+  static std::function<void()> raise;
 
   std::int32_t Setup(HostValue, HostValue, HostValue, HostValue) override {
-    if (throwNonStandard) throw 42;
-    if (throwWithoutDescription) throw WithoutDescription();
-    throw std::runtime_error(description);
+    raise();
+    return 1;
   }
-
- private:
-  // An error of the standard family whose description is no text at all.
-  struct WithoutDescription : std::exception {
-    const char* what() const noexcept override { return nullptr; }
-  };
 };
-std::string ThrowingSetupFilter::description;
-bool ThrowingSetupFilter::throwNonStandard = false;
-bool ThrowingSetupFilter::throwWithoutDescription = false;
+std::function<void()> ThrowingSetupFilter::raise;
+
+// An error of the standard family whose description is no text at all.
+struct WithoutDescription : std::exception {
+  const char* what() const noexcept override { return nullptr; }
+};
 
 template <int Row>
 Filter* MakeCounting() noexcept {
@@ -132,8 +128,6 @@ class FilterListTest : public testing::Test {
     gRowsAsked.clear();
     gCreated.clear();
     gNotices.clear();
-    ThrowingSetupFilter::throwNonStandard = false;
-    ThrowingSetupFilter::throwWithoutDescription = false;
   }
 };
 
@@ -206,40 +200,38 @@ TEST_F(FilterListTest, ForwardsRunAndSetupValuesInOrder) {
   EXPECT_TRUE(gNotices.empty());
 }
 
-TEST_F(FilterListTest, StandardErrorDuringSetupIsShownOnceAndGivesZero) {
-  FilterList list(kWithThrowing, &CaptureNotice);
-  ASSERT_TRUE(list.Initialize());
-  ThrowingSetupFilter::description = "the dialog could not be made";
-  EXPECT_EQ(list.Setup(1, 0x1234, 0, 0, 0), 0);
-  ASSERT_EQ(gNotices.size(), 1u);
-  EXPECT_EQ(gNotices[0].owner, HostValue{0x1234});
-  EXPECT_EQ(gNotices[0].text, "the dialog could not be made");
-  EXPECT_EQ(list.Count(), 2);  // the list stays as it was
-  EXPECT_EQ(list.Setup(0, 1, 0, 0, 0), 1);
-}
-
-TEST_F(FilterListTest, OverlongErrorDescriptionIsCutToTheNoticeBuffer) {
-  FilterList list(kWithThrowing, &CaptureNotice);
-  ASSERT_TRUE(list.Initialize());
-  ThrowingSetupFilter::description = std::string(2000, 'x');
-  EXPECT_EQ(list.Setup(1, 1, 0, 0, 0), 0);
-  ASSERT_EQ(gNotices.size(), 1u);
-  EXPECT_EQ(gNotices[0].text, std::string(FilterList::kNoticeBufferSize - 1, 'x'));
-}
-
-TEST_F(FilterListTest, AnErrorWithoutDescriptionIsShownAsEmptyText) {
-  FilterList list(kWithThrowing, &CaptureNotice);
-  ASSERT_TRUE(list.Initialize());
-  ThrowingSetupFilter::throwWithoutDescription = true;
-  EXPECT_EQ(list.Setup(1, 1, 0, 0, 0), 0);
-  ASSERT_EQ(gNotices.size(), 1u);
-  EXPECT_EQ(gNotices[0].text, "");
+TEST_F(FilterListTest, AStandardErrorDuringSetupIsShownOnceAndGivesZero) {
+  struct Case {
+    const char* what;
+    std::function<void()> raise;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"a description", [] { throw std::runtime_error("the dialog could not be made"); },
+       "the dialog could not be made"},
+      {"an overlong description, cut to the notice buffer",
+       [] { throw std::runtime_error(std::string(2000, 'x')); },
+       std::string(FilterList::kNoticeBufferSize - 1, 'x')},
+      {"no description, shown as empty text", [] { throw WithoutDescription(); }, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    gNotices.clear();
+    FilterList list(kWithThrowing, &CaptureNotice);
+    ASSERT_TRUE(list.Initialize());
+    ThrowingSetupFilter::raise = c.raise;
+    EXPECT_EQ(list.Setup(1, 0x1234, 0, 0, 0), 0);
+    ASSERT_EQ(gNotices.size(), 1u);
+    EXPECT_EQ(gNotices[0].owner, HostValue{0x1234});
+    EXPECT_EQ(gNotices[0].text, c.shown);
+    EXPECT_EQ(list.Count(), 2);  // the list stays as it was
+    EXPECT_EQ(list.Setup(0, 1, 0, 0, 0), 1);
+  }
 }
 
 TEST_F(FilterListTest, ErrorsOutsideTheStandardFamilyPassThrough) {
   FilterList list(kWithThrowing, &CaptureNotice);
   ASSERT_TRUE(list.Initialize());
-  ThrowingSetupFilter::throwNonStandard = true;
+  ThrowingSetupFilter::raise = [] { throw 42; };
   EXPECT_THROW(list.Setup(1, 1, 0, 0, 0), int);
   EXPECT_TRUE(gNotices.empty());
 }
@@ -250,7 +242,7 @@ TEST_F(FilterListTest, ErrorsOutsideTheStandardFamilyPassThrough) {
 TEST_F(FilterListTest, TheRealNoticeShowsTheDescriptionWithTheCaptionException) {
   FilterList list(kWithThrowing, &ShowErrorNotice);
   ASSERT_TRUE(list.Initialize());
-  ThrowingSetupFilter::description = "the dialog could not be made";
+  ThrowingSetupFilter::raise = [] { throw std::runtime_error("the dialog could not be made"); };
 #if defined(_WIN32)
   gMessageBoxes.clear();
   EXPECT_EQ(list.Setup(1, 0x1234, 0, 0, 0), 0);

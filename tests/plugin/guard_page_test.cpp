@@ -10,18 +10,15 @@
 #include <vector>
 
 #include "filters/filter_table.h"
-#include "hostkit/colour_answer.h"
-#include "hostkit/loaded_module.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/guarded_image.h"
-#include "tests/support/labels.h"
+#include "tests/support/module_suite.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/strncpy_rule.h"
+#include "tests/support/version.h"
 
 namespace veilmere::test {
 namespace {
-
-using hostkit::LoadedModule;
 
 constexpr unsigned char kFill = 0xAA;
 constexpr Flush kPlacements[] = {Flush::kEnd, Flush::kStart};
@@ -65,26 +62,13 @@ TEST(GuardedMemory, FencesLieRightOutsideEveryBlockAndImage) {
   }
 }
 
-class GuardPageTest : public testing::Test {
+class GuardPageTest : public ModuleSuite {
  protected:
-  static void SetUpTestSuite() {
-    module_ = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult).release();
-    ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
-  }
-  static void TearDownTestSuite() {
-    delete module_;
-    module_ = nullptr;
-  }
-  void SetUp() override { ASSERT_NE(module_, nullptr); }
-
   static std::string EnglishName(std::int32_t index) {
-    const std::string label = NameLabel(*module_, index);
+    const std::string label = Labels(index).second;
     return label.substr(0, label.find('|'));
   }
-
-  static LoadedModule* module_;
 };
-LoadedModule* GuardPageTest::module_ = nullptr;
 
 // Rectangles over a 13 x 9 image that between them touch each edge and each corner.
 constexpr std::int32_t kWidth = 13;
@@ -103,7 +87,7 @@ constexpr FilterRect kEdgeRects[] = {
 
 TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheImages) {
   const HostColours host = kTestColours;
-  const std::int32_t count = module_->FilterCount()();
+  const std::int32_t count = Count();
   ASSERT_EQ(count, kFilterCount);
   std::uint32_t seed = 1;
   for (std::int32_t index = 0; index < count; ++index) {
@@ -157,51 +141,38 @@ TEST_F(GuardPageTest, EveryFilterOverRectanglesTouchingEachEdgeStaysInsideTheIma
   }
 }
 
-// Checks a block that was handed over with its own size as the length against the strncpy
-// rule for `text`.
-void ExpectStrncpyRule(const GuardedBlock& block, const std::string& text) {
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data()), block.size()),
-            StrncpyResult(text, block.size()));
+// Hands `copy` a guarded block of every length from 0 to two bytes past `text`, in either
+// placement, and checks what it copied there against the strncpy rule for `text`.
+template <class Copy>
+void ExpectEveryLengthCopied(const std::string& text, Copy copy) {
+  for (const Flush flush : kPlacements) {
+    for (std::size_t length = 0; length <= text.size() + 2; ++length) {
+      SCOPED_TRACE("length " + std::to_string(length) + ", " + PlacementName(flush));
+      GuardedBlock block(length, flush);
+      std::memset(block.data(), kFill, length);
+      copy(reinterpret_cast<char*>(block.data()), std::uint32_t(length));
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data()), length),
+                StrncpyResult(text, length));
+    }
+  }
 }
 
 TEST_F(GuardPageTest, TextCopiesWriteNoMoreThanTheLengthGivenForAnyIndex) {
-  const std::int32_t count = module_->FilterCount()();
-  for (const std::int32_t index : {INT_MIN, -1, 0, 1, 2, 7, count - 1, count, INT_MAX}) {
-    char fullCategory[256], fullName[256];
-    module_->GetName()(index, fullCategory, sizeof fullCategory, fullName, sizeof fullName);
-    const std::string category = fullCategory, name = fullName;
-    for (const Flush flush : kPlacements) {
-      for (std::size_t length = 0; length <= name.size() + 2; ++length) {
-        SCOPED_TRACE("index " + std::to_string(index) + ", length " + std::to_string(length) +
-                     ", " + PlacementName(flush));
-        GuardedBlock categoryBlock(length, flush), nameBlock(length, flush);
-        std::memset(categoryBlock.data(), kFill, length);
-        std::memset(nameBlock.data(), kFill, length);
-        auto* const nameBuffer = reinterpret_cast<char*>(nameBlock.data());
-        EXPECT_EQ(module_->GetName()(index, reinterpret_cast<char*>(categoryBlock.data()),
-                                     std::uint32_t(length), nameBuffer, std::uint32_t(length)),
-                  nameBuffer);
-        ExpectStrncpyRule(categoryBlock, category);
-        ExpectStrncpyRule(nameBlock, name);
-      }
-    }
+  char ample[256];
+  for (const std::int32_t index : {INT_MIN, -1, 0, 1, 2, 7, Count() - 1, Count(), INT_MAX}) {
+    SCOPED_TRACE("index " + std::to_string(index));
+    const auto [category, name] = Labels(index);
+    ExpectEveryLengthCopied(category, [&](char* buffer, std::uint32_t length) {
+      EXPECT_EQ(module_->GetName()(index, buffer, length, ample, sizeof ample), ample);
+    });
+    ExpectEveryLengthCopied(name, [&](char* buffer, std::uint32_t length) {
+      EXPECT_EQ(module_->GetName()(index, ample, sizeof ample, buffer, length), buffer);
+    });
   }
-
-  char fullLine[512];
-  module_->GetPluginInfo()(fullLine, sizeof fullLine);
-  const std::string line = fullLine;
-  ASSERT_FALSE(line.empty());
-  for (const Flush flush : kPlacements) {
-    for (std::size_t length = 0; length <= line.size() + 2; ++length) {
-      SCOPED_TRACE("information line, length " + std::to_string(length));
-      GuardedBlock block(length, flush);
-      std::memset(block.data(), kFill, length);
-      EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(block.data()),
-                                         std::uint32_t(length)),
-                1);
-      ExpectStrncpyRule(block, line);
-    }
-  }
+  SCOPED_TRACE("information line");
+  ExpectEveryLengthCopied(InfoLine(), [&](char* buffer, std::uint32_t length) {
+    EXPECT_EQ(module_->GetPluginInfo()(buffer, length), 1);
+  });
 }
 
 }  // namespace

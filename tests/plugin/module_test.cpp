@@ -13,6 +13,7 @@
 #include "hostkit/text.h"
 #include "tests/support/expected_rules.h"
 #include "tests/support/labels.h"
+#include "tests/support/module_suite.h"
 #include "tests/support/rule_check.h"
 #include "tests/support/strncpy_rule.h"
 #include "tests/support/version.h"
@@ -23,40 +24,11 @@ namespace veilmere::test {
 namespace {
 
 using hostkit::Cp932ToUtf8;
-using hostkit::LoadedModule;
 
 constexpr unsigned char kFill = 0xAA;  // what a buffer holds before a call
 
-class ModuleTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    module_ = hostkit::LoadAnswering(VEILMERE_MODULE_PATH, kTestColours, kTestQueryResult,
-                                     &queriesWhileLoading_)
-                  .release();
-    ASSERT_NE(module_, nullptr) << VEILMERE_MODULE_PATH << ": " << LoadedModule::LastError();
-  }
-  static void TearDownTestSuite() {
-    delete module_;
-    module_ = nullptr;
-  }
-  void SetUp() override { ASSERT_NE(module_, nullptr); }
-
-  static std::int32_t Count() { return module_->FilterCount()(); }
-
-  // Category and name of filter `index`, read with ample buffers.
-  static std::pair<std::string, std::string> Labels(std::int32_t index) {
-    char category[256], name[256];
-    module_->GetName()(index, category, sizeof category, name, sizeof name);
-    return {category, name};
-  }
-
-  static HostColours Colours() { return kTestColours; }
-
-  static LoadedModule* module_;
-  static std::vector<hostkit::ColourQuery> queriesWhileLoading_;
-};
-LoadedModule* ModuleTest::module_ = nullptr;
-std::vector<hostkit::ColourQuery> ModuleTest::queriesWhileLoading_;
+// Every test here calls the module's exports directly, as a host does.
+using ModuleTest = ModuleSuite;
 
 TEST_F(ModuleTest, LoadingAsksTheHostForItsColoursThreeTimesAndNothingElseDoes) {
   ASSERT_EQ(queriesWhileLoading_.size(), 3u);
@@ -170,18 +142,11 @@ TEST_F(ModuleTest, OutOfRangeIndexesGiveNulFilledBuffersAndSetupZero) {
 }
 
 TEST_F(ModuleTest, InformationLineAndNullBuffers) {
-  std::vector<unsigned char> buffer(300, kFill);
-  EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(buffer.data()), 256), 1);
-  const std::string line(reinterpret_cast<const char*>(buffer.data()));
-  EXPECT_EQ(line, InfoLine());
-  ExpectStrncpyRule(buffer, line, 256);
-
-  std::vector<unsigned char> untouched(8, kFill);
-  EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(untouched.data()), 0), 1);
-  ExpectStrncpyRule(untouched, line, 0);
-  std::vector<unsigned char> cut(8, kFill);
-  EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(cut.data()), 4), 1);
-  ExpectStrncpyRule(cut, line, 4);
+  for (const std::uint32_t length : {256u, 0u, 4u}) {
+    std::vector<unsigned char> buffer(length + 8, kFill);
+    EXPECT_EQ(module_->GetPluginInfo()(reinterpret_cast<char*>(buffer.data()), length), 1);
+    ExpectStrncpyRule(buffer, InfoLine(), length);
+  }
 
   // A null buffer with a length gets nothing written, and nothing fails.
   EXPECT_EQ(module_->GetPluginInfo()(nullptr, 100), 1);
@@ -218,7 +183,7 @@ TEST_F(ModuleTest, RunsAreBracketedByZeroAndHundred) {
 }
 
 TEST_F(ModuleTest, EveryRuleOnRandomImagesLeavesTheBorderUntouched) {
-  const HostColours host = Colours();
+  const HostColours host = kTestColours;
   const FilterRect rect{5, 4, 59, 44};
   for (std::int32_t index = 0; index < Count(); ++index) {
     const std::string name = Labels(index).second;
