@@ -7,29 +7,14 @@
 
 #include "hostkit/colour_answer.h"
 #include "hostkit/text.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "plugin/colour_query.h"
 
 namespace veilmere::hostkit {
 namespace {
 
-// The query as a module finds it: exported by name from the main executable.
-QueryClientInfoProc ExportedQuery() {
-#if defined(_WIN32)
-  return reinterpret_cast<QueryClientInfoProc>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(nullptr), kQueryClientInfoName)));
-#else
-  return reinterpret_cast<QueryClientInfoProc>(dlsym(dlopen(nullptr, RTLD_NOW), kQueryClientInfoName));
-#endif
-}
-
 TEST(ColourAnswer, AnswersIds1And3InPixelOrderLogsEveryCallAndNests) {
-  const QueryClientInfoProc query = ExportedQuery();
-  ASSERT_NE(query, nullptr);
+  // The query as the module finds it: exported by name from the main executable.
+  const auto query = &HostColourQuery;
   Pixel answer{9, 9, 9, 9};
   EXPECT_EQ(query(1, &answer), 0);  // no answer in force: a host without colours
   EXPECT_EQ(answer, (Pixel{9, 9, 9, 9}));
