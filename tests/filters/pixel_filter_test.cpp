@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -81,37 +82,37 @@ TEST(PixelFilterWalk, NegativeRowLengthWalksABottomUpImage) {
   EXPECT_EQ(run.filter.visits, expected);
 }
 
-TEST(PixelFilterWalk, EmptyOrInvertedRectangleTouchesNothingAndReportsNothing) {
-  test::TestImage image(4, 4, 4);
-  for (const FilterRect rect : {FilterRect{0, 2, 4, 2}, FilterRect{0, 3, 4, 1},
-                                FilterRect{0, INT_MAX, 4, INT_MIN}}) {
+TEST(PixelFilterWalk, VisitsNothingWithoutPixelsYetReportsEachRowThereIs) {
+  // An empty or inverted rectangle, or none, has no rows and reports nothing; rows without
+  // columns, or without an image to read or to write, are still reported.
+  test::TestImage image(4, 3, 4);
+  Pixel* const p = image.data();
+  const FilterRect whole{0, 0, 4, 3};
+  const std::vector<std::int32_t> none, eachRow{33, 66};
+  struct Case {
+    Pixel* source;
+    Pixel* destination;
+    std::optional<FilterRect> rect;
+    std::vector<std::int32_t> positions;
+  };
+  const Case cases[] = {
+      {p, p, FilterRect{0, 2, 4, 2}, none},    {p, p, FilterRect{0, 3, 4, 1}, none},
+      {p, p, FilterRect{0, INT_MAX, 4, INT_MIN}, none},  {p, p, std::nullopt, none},
+      {p, p, FilterRect{2, 0, 2, 3}, eachRow}, {p, p, FilterRect{3, 0, 1, 3}, eachRow},
+      {nullptr, p, whole, eachRow},            {p, nullptr, whole, eachRow}};
+  for (const Case& c : cases) {
     WalkRun run;
-    run.Execute(image.data(), image.data(), &rect, 4);
-    EXPECT_TRUE(run.filter.visits.empty());
-    EXPECT_TRUE(run.log.calls.empty());
+    run.Execute(c.source, c.destination, c.rect ? &*c.rect : nullptr, 4);
+    EXPECT_TRUE(run.filter.visits.empty()) << &c - cases;
+    EXPECT_EQ(run.log.Positions(), c.positions) << &c - cases;
   }
-  WalkRun nullRect;
-  nullRect.Execute(image.data(), image.data(), nullptr, 4);
-  EXPECT_TRUE(nullRect.filter.visits.empty());
-  EXPECT_TRUE(nullRect.log.calls.empty());
 }
 
-TEST(PixelFilterWalk, RowsWithoutColumnsOrWithoutImagesStillReportProgress) {
-  test::TestImage image(4, 3, 4);
-  for (const FilterRect rect : {FilterRect{2, 0, 2, 3}, FilterRect{3, 0, 1, 3}}) {
-    WalkRun run;
-    run.Execute(image.data(), image.data(), &rect, 4);
-    EXPECT_TRUE(run.filter.visits.empty());
-    EXPECT_EQ(run.log.Positions(), (std::vector<std::int32_t>{33, 66}));
-  }
-  const FilterRect whole{0, 0, 4, 3};
-  for (auto [source, destination] : {std::pair<Pixel*, Pixel*>{nullptr, image.data()},
-                                     std::pair<Pixel*, Pixel*>{image.data(), nullptr}}) {
-    WalkRun run;
-    run.Execute(source, destination, &whole, 4);
-    EXPECT_TRUE(run.filter.visits.empty());
-    EXPECT_EQ(run.log.Positions(), (std::vector<std::int32_t>{33, 66}));
-  }
+// 1, 2, ... 99: every percent a run of at least 100 rows reports between its 0 and 100.
+std::vector<std::int32_t> EveryPercent() {
+  std::vector<std::int32_t> percents;
+  for (int p = 1; p <= 99; ++p) percents.push_back(p);
+  return percents;
 }
 
 // Notes how many pixels had been visited at each progress report.
@@ -131,9 +132,7 @@ TEST(PixelFilterProgress, ReportsEachWholePercentOnceWhenItsFirstRowIsDone) {
     std::int32_t rows;
     std::vector<std::int32_t> positions;
   };
-  std::vector<std::int32_t> twoHundred;
-  for (int p = 1; p <= 99; ++p) twoHundred.push_back(p);
-  for (const Case& c : {Case{1, {}}, Case{2, {50}}, Case{3, {33, 66}}, Case{200, twoHundred}}) {
+  for (const Case& c : {Case{1, {}}, Case{2, {50}}, Case{3, {33, 66}}, Case{200, EveryPercent()}}) {
     WalkRun run;
     const FilterRect rect{0, 0, 1, c.rows};
     run.Execute(image.data(), image.data(), &rect, 1);
@@ -161,9 +160,7 @@ TEST(PixelFilterProgress, HeightsBeyondThirtyTwoBitPercentArithmeticStayCorrect)
   WalkRun run;
   const FilterRect rect{0, 0, 0, 30'000'000};
   run.Execute(nullptr, nullptr, &rect, 0);
-  std::vector<std::int32_t> expected;
-  for (int p = 1; p <= 99; ++p) expected.push_back(p);
-  EXPECT_EQ(run.log.Positions(), expected);
+  EXPECT_EQ(run.log.Positions(), EveryPercent());
 }
 
 TEST(PixelFilterProgress, NullProgressFunctionOrRecordRunsWithoutReports) {

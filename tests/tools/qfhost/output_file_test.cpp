@@ -33,9 +33,10 @@ std::string Contents(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string WriteError(const fs::path& path) {
+// "written", or why `path` (UTF-8, as qfhost takes paths) was not.
+std::string WriteError(const std::string& path) {
   try {
-    WriteWholeFile(path.string(), kNew);
+    WriteWholeFile(path, kNew);
   } catch (const RunError& error) {
     return error.what();
   }
@@ -49,7 +50,7 @@ std::size_t EntryCount(const fs::path& dir) {
 TEST(OutputFile, AFolderOrAMissingFolderIsRefusedBeforeAnyWork) {
   const fs::path dir = Scratch("output-kinds");
   fs::create_directory(dir / "folder.png");
-  EXPECT_NE(WriteError(dir / "folder.png").find("it is a folder"), std::string::npos);
+  EXPECT_NE(WriteError((dir / "folder.png").string()).find("it is a folder"), std::string::npos);
   const std::string missing = (dir / "none" / "out.png").string();
   try {
     CheckOutputPath(missing);
@@ -73,13 +74,7 @@ TEST(OutputFile, TheLongestNamesAreWritten) {
   for (const std::string& name : {repeat("x", 251) + ".png", repeat("写", 83) + ".png",
                                   repeat("😀", 62) + ".png", repeat("y", 245) + ".png"}) {
     const std::string path = dir.string() + "/" + name;  // UTF-8, as qfhost takes paths
-    std::string error = "written";
-    try {
-      WriteWholeFile(path, kNew);
-    } catch (const RunError& e) {
-      error = e.what();
-    }
-    EXPECT_EQ(error, "written") << name.size() << " bytes";
+    EXPECT_EQ(WriteError(path), "written") << name.size() << " bytes";
     EXPECT_TRUE(fs::exists(fs::u8path(path))) << name.size() << " bytes";
     fs::remove(fs::u8path(path));
     EXPECT_EQ(EntryCount(dir), 0u) << name.size() << " bytes";
@@ -113,50 +108,55 @@ TEST(OutputFile, AnInterruptLeavesNoTemporaryFileAndTheOutputAlone) {
 #endif
 }
 
+// Makes `name` in `dir` a symbolic link to `target`; false where the system makes none. The
+// C++ library's create_symlink and is_symlink are not implemented for Windows.
+bool MakeLink(const fs::path& dir, const char* target, const char* name) {
 #ifdef _WIN32
-// As on POSIX: the file a symbolic link names is replaced, and the link stays.
-TEST(OutputFile, ASymbolicLinkIsFollowedOnWindowsToo) {
-  const fs::path dir = Scratch("output-links-windows");
-  std::ofstream(dir / "real.png") << "old";
-  // The C++ library's create_symlink and is_symlink are not implemented for Windows.
-  const auto link = [&](const wchar_t* target, const char* name) {
-    return CreateSymbolicLinkW((dir / name).wstring().c_str(), target,
-                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
-  };
-  const auto isLink = [&](const char* name) {
-    const DWORD attributes = GetFileAttributesW((dir / name).wstring().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  };
-  if (!link(L"real.png", "link.png") || !isLink("link.png")) {
-    GTEST_SKIP() << "this system makes no symbolic link to a file (error " << GetLastError() << ")";
-  }
-  WriteWholeFile((dir / "link.png").string(), kNew);
-  EXPECT_TRUE(isLink("link.png"));
-  EXPECT_EQ(Contents(dir / "real.png"), "new");
-  ASSERT_TRUE(link(L"nowhere.png", "dangling.png"));
-  EXPECT_NE(WriteError(dir / "dangling.png").find("symbolic link to nothing"), std::string::npos);
-  EXPECT_EQ(EntryCount(dir), 3u);
-}
+  return CreateSymbolicLinkW((dir / name).wstring().c_str(), fs::path(target).wstring().c_str(),
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
+#else
+  std::error_code error;
+  fs::create_symlink(target, dir / name, error);
+  return !error;
 #endif
+}
 
-#ifndef _WIN32
-TEST(OutputFile, ALinkIsFollowedAndSpecialFilesAndHardLinksAreNeverReplaced) {
+bool IsLink(const fs::path& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesW(path.wstring().c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+  return fs::is_symlink(path);
+#endif
+}
+
+TEST(OutputFile, ASymbolicLinkIsFollowedAndADanglingOneRefused) {
   const fs::path dir = Scratch("output-links");
   std::ofstream(dir / "real.png") << "old";
-  fs::create_symlink("real.png", dir / "link.png");
+  if (!MakeLink(dir, "real.png", "link.png") || !IsLink(dir / "link.png")) {
+    GTEST_SKIP() << "this system makes no symbolic link to a file";
+  }
   WriteWholeFile((dir / "link.png").string(), kNew);
-  EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+  EXPECT_TRUE(IsLink(dir / "link.png"));
   EXPECT_EQ(Contents(dir / "real.png"), "new");
+  ASSERT_TRUE(MakeLink(dir, "nowhere.png", "dangling.png"));
+  EXPECT_NE(WriteError((dir / "dangling.png").string()).find("symbolic link to nothing"),
+            std::string::npos);
+  EXPECT_EQ(EntryCount(dir), 3u);  // no temporary file is left of either
+}
 
-  fs::create_symlink("nowhere.png", dir / "dangling.png");
-  EXPECT_NE(WriteError(dir / "dangling.png").find("symbolic link to nothing"), std::string::npos);
-  ASSERT_EQ(::mkfifo((dir / "fifo.png").c_str(), 0600), 0);
-  EXPECT_NE(WriteError(dir / "fifo.png").find("not a regular file"), std::string::npos);
-  EXPECT_TRUE(fs::is_fifo(dir / "fifo.png"));
-  fs::create_hard_link(dir / "real.png", dir / "hard.png");
-  EXPECT_NE(WriteError(dir / "hard.png").find("2 hard links"), std::string::npos);
-  EXPECT_EQ(Contents(dir / "hard.png"), "new");
-  EXPECT_EQ(EntryCount(dir), 5u);  // no temporary file is left of any of them
+#ifndef _WIN32
+TEST(OutputFile, SpecialFilesAndHardLinksAreNeverReplaced) {
+  const fs::path dir = Scratch("output-special");
+  std::ofstream(dir / "real.png") << "old";
+  const std::string fifo = (dir / "fifo.png").string(), hard = (dir / "hard.png").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_NE(WriteError(fifo).find("not a regular file"), std::string::npos);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  fs::create_hard_link(dir / "real.png", hard);
+  EXPECT_NE(WriteError(hard).find("2 hard links"), std::string::npos);
+  EXPECT_EQ(Contents(hard), "old");
+  EXPECT_EQ(EntryCount(dir), 3u);  // no temporary file is left of either
 }
 
 TEST(OutputFile, AReplacedFileKeepsItsModeAndOwner) {

@@ -9,61 +9,59 @@
 namespace veilmere::qfhost {
 namespace {
 
-TEST(ProgressBar, DisabledItDrawsNothing) {
-  std::ostringstream out;
-  {
-    ProgressBar bar(out, false);
-    bar.Begin("Opacify", 1, 1);
-    for (int p : {0, 50, 100}) EXPECT_EQ(ProgressBar::Report(p, 100, &bar), 0);
-    bar.End();
+// A bar that draws into a string, and what it drew since it was last asked.
+struct DrawnBar {
+  explicit DrawnBar(bool enabled = true) : bar(out, enabled) {}
+  std::string Report(std::int32_t position, std::int32_t maximum) {
+    ProgressBar::Report(position, maximum, &bar);
+    return Take();
   }
-  EXPECT_EQ(out.str(), "");
+  std::string Take() {
+    const std::string drawn = out.str();
+    out.str("");
+    return drawn;
+  }
+  std::ostringstream out;
+  ProgressBar bar;
+};
+
+TEST(ProgressBar, DisabledItDrawsNothing) {
+  DrawnBar drawn(false);
+  drawn.bar.Begin("Opacify", 1, 1);
+  for (int p : {0, 50, 100}) EXPECT_EQ(ProgressBar::Report(p, 100, &drawn.bar), 0);
+  drawn.bar.End();
+  EXPECT_EQ(drawn.Take(), "");
 }
 
 TEST(ProgressBar, DrawsEachNewPercentageOnOneLineAndRubsItOut) {
-  std::ostringstream out;
-  ProgressBar bar(out, true);
-  bar.Begin("Opacify", 1, 1);
-  ProgressBar::Report(0, 100, &bar);
-  EXPECT_EQ(out.str(), "\rOpacify [" + std::string(30, ' ') + "]   0%");
-  out.str("");
-  ProgressBar::Report(50, 100, &bar);
-  EXPECT_EQ(out.str(), "\rOpacify [" + std::string(15, '#') + std::string(15, ' ') + "]  50%");
-  out.str("");
-  ProgressBar::Report(50, 100, &bar);  // the same percentage again: nothing new
-  ProgressBar::Report(1, 2, &bar);
-  EXPECT_EQ(out.str(), "");
-  ProgressBar::Report(100, 100, &bar);
-  EXPECT_EQ(out.str(), "\rOpacify [" + std::string(30, '#') + "] 100%");
-  out.str("");
+  DrawnBar drawn;
+  drawn.bar.Begin("Opacify", 1, 1);
+  EXPECT_EQ(drawn.Report(0, 100), "\rOpacify [" + std::string(30, ' ') + "]   0%");
+  EXPECT_EQ(drawn.Report(50, 100), "\rOpacify [" + std::string(15, '#') + std::string(15, ' ') + "]  50%");
+  EXPECT_EQ(drawn.Report(50, 100), "");  // the same percentage again: nothing new
+  EXPECT_EQ(drawn.Report(1, 2), "");
+  EXPECT_EQ(drawn.Report(100, 100), "\rOpacify [" + std::string(30, '#') + "] 100%");
   const std::size_t width = std::string("Opacify [") .size() + 30 + std::string("] 100%").size();
-  bar.End();
-  EXPECT_EQ(out.str(), "\r" + std::string(width, ' ') + "\r");
-  out.str("");
-  bar.End();  // once rubbed out, nothing more
-  EXPECT_EQ(out.str(), "");
+  drawn.bar.End();
+  EXPECT_EQ(drawn.Take(), "\r" + std::string(width, ' ') + "\r");
+  drawn.bar.End();  // once rubbed out, nothing more
+  EXPECT_EQ(drawn.Take(), "");
 }
 
 TEST(ProgressBar, ShowsTheStepCutsLongLabelsAndClampsOddReports) {
-  std::ostringstream out;
-  ProgressBar bar(out, true);
-  bar.Begin("Transparentize(Fill with FGC) and a great deal more", 2, 10);
-  ProgressBar::Report(7, 0, &bar);  // no maximum: 0%
-  // 80 columns (unknown width): 79 drawn, of which "[2/10] " and the bar's 38 leave 34.
-  const std::string first = out.str();
+  DrawnBar drawn;
+  drawn.bar.Begin("Transparentize(Fill with FGC) and a great deal more", 2, 10);
+  // No maximum: 0%. 80 columns (unknown width): 79 drawn, of which "[2/10] " and the bar's 38
+  // leave 34.
+  const std::string first = drawn.Report(7, 0);
   EXPECT_EQ(first, "\r[2/10] Transparentize(... great deal more [" + std::string(30, ' ') + "]   0%");
-  out.str("");
-  ProgressBar::Report(300, 100, &bar);  // beyond the maximum: 100%
-  EXPECT_NE(out.str().find("] 100%"), std::string::npos);
-  out.str("");
-  ProgressBar::Report(-5, 100, &bar);  // below zero: 0%
-  EXPECT_NE(out.str().find("]   0%"), std::string::npos);
+  EXPECT_NE(drawn.Report(300, 100).find("] 100%"), std::string::npos);  // beyond the maximum
+  EXPECT_NE(drawn.Report(-5, 100).find("]   0%"), std::string::npos);  // below zero
 
   // A shorter label than the line before leaves none of the old line behind.
-  bar.Begin("Opacify", 3, 10);
-  out.str("");
-  ProgressBar::Report(0, 100, &bar);
-  const std::string line = out.str();
+  drawn.bar.Begin("Opacify", 3, 10);
+  drawn.Take();
+  const std::string line = drawn.Report(0, 100);
   EXPECT_EQ(line.rfind("\r[3/10] Opacify [", 0), 0u);
   EXPECT_EQ(line.size(), first.size());
   EXPECT_EQ(ProgressBar::Report(5, 100, nullptr), 0);  // no bar: nothing, and no crash
@@ -71,19 +69,18 @@ TEST(ProgressBar, ShowsTheStepCutsLongLabelsAndClampsOddReports) {
 
 // One bar covers a run's phases: decoding, filtering and encoding each fill their own part.
 TEST(ProgressBar, EachPhaseFillsItsOwnPartOfTheBar) {
-  std::ostringstream out;
-  ProgressBar bar(out, true);
-  bar.Begin("a.png: Opacify", 2, 5);
-  bar.Phase(0, 40);
-  bar.Rows(1, 2);
-  EXPECT_NE(out.str().find("[2/5] a.png: Opacify ["), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("]  20%"), std::string::npos) << out.str();
-  bar.Phase(40, 60);
-  ProgressBar::Report(50, 100, &bar);
-  EXPECT_NE(out.str().find("]  50%"), std::string::npos) << out.str();
-  bar.Phase(60, 100);
-  bar.Rows(3, 3);
-  EXPECT_NE(out.str().find("] 100%"), std::string::npos) << out.str();
+  DrawnBar drawn;
+  drawn.bar.Begin("a.png: Opacify", 2, 5);
+  drawn.bar.Phase(0, 40);
+  drawn.bar.Rows(1, 2);
+  const std::string decoding = drawn.Take();
+  EXPECT_NE(decoding.find("[2/5] a.png: Opacify ["), std::string::npos) << decoding;
+  EXPECT_NE(decoding.find("]  20%"), std::string::npos) << decoding;
+  drawn.bar.Phase(40, 60);
+  EXPECT_NE(drawn.Report(50, 100).find("]  50%"), std::string::npos);
+  drawn.bar.Phase(60, 100);
+  drawn.bar.Rows(3, 3);
+  EXPECT_NE(drawn.Take().find("] 100%"), std::string::npos);
 }
 
 // The line fits the terminal whatever its width, so that no update wraps; a long file name
