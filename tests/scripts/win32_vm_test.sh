@@ -46,20 +46,19 @@ echo "status 0" >"$work/guest"
 
 # Refused before the emulator starts: a folder still being made, one with no checksums, and one
 # whose files no longer match them.
+# refused REASON WHAT: a run must fail before the emulator starts, saying REASON.
+refused() {
+  vm run -- true
+  [[ $status -ne 0 && ! -e $work/started ]] && grep -q "$1" "$work/out" || fail "$2 was used"
+}
 mkdir -p "$VEILMERE_VM_CACHE/.making-x"
-vm run -- true
-[[ $status -ne 0 && ! -e $work/started ]] && grep -q 'no image' "$work/out" ||
-  fail "an image still being made was used"
+refused 'no image' "an image still being made"
 mkdir -p "$image"
 for file in vmlinuz initrd.img root.img; do echo "$file" >"$image/$file"; done
-vm run -- true
-[[ $status -ne 0 && ! -e $work/started ]] && grep -q 'no finished image' "$work/out" ||
-  fail "an image without checksums was used"
+refused 'no finished image' "an image without checksums"
 (cd "$image" && cksum vmlinuz initrd.img root.img >CKSUMS)
 echo "changed" >>"$image/root.img"
-vm run -- true
-[[ $status -ne 0 && ! -e $work/started ]] && grep -q 'damaged' "$work/out" ||
-  fail "an image whose file changed was used"
+refused 'damaged' "an image whose file changed"
 (cd "$image" && cksum vmlinuz initrd.img root.img >CKSUMS)
 
 # A sound image: the guest's status is the run's; no status, or no end, is a failure.

@@ -62,17 +62,16 @@ TEST(Checkerboard, AlternatesLightAndDarkSquares) {
 TEST(Over, IsRoundedAlphaBlendingToAnOpaquePixel) {
   const std::uint8_t values[] = {0, 1, 77, 127, 128, 200, 254, 255};
   for (int alpha = 0; alpha < 256; ++alpha) {
+    // One channel of `over` at `alpha` on an opaque `under`, rounded to the nearest.
+    const auto blend = [alpha](int over, int under) {
+      return static_cast<std::uint8_t>(std::lround((over * alpha + under * (255.0 - alpha)) / 255.0));
+    };
     for (std::uint8_t top : values) {
       for (std::uint8_t bottom : values) {
-        const auto expected = static_cast<std::uint8_t>(
-            std::lround((top * alpha + bottom * (255.0 - alpha)) / 255.0));
         const Pixel result = Over(Pixel{top, std::uint8_t(255 - top), top, std::uint8_t(alpha)},
                                   Pixel{bottom, bottom, std::uint8_t(255 - bottom), 255});
-        const auto green = static_cast<std::uint8_t>(
-            std::lround(((255 - top) * alpha + bottom * (255.0 - alpha)) / 255.0));
-        const auto red = static_cast<std::uint8_t>(
-            std::lround((top * alpha + (255 - bottom) * (255.0 - alpha)) / 255.0));
-        ASSERT_EQ(result, (Pixel{expected, green, red, 255}))
+        ASSERT_EQ(result, (Pixel{blend(top, bottom), blend(255 - top, bottom),
+                                 blend(top, 255 - bottom), 255}))
             << int{top} << " over " << int{bottom} << " at alpha " << alpha;
       }
     }

@@ -16,6 +16,10 @@ struct DrawnBar {
     ProgressBar::Report(position, maximum, &bar);
     return Take();
   }
+  std::string End() {
+    bar.End();
+    return Take();
+  }
   std::string Take() {
     const std::string drawn = out.str();
     out.str("");
@@ -29,8 +33,7 @@ TEST(ProgressBar, DisabledItDrawsNothing) {
   DrawnBar drawn(false);
   drawn.bar.Begin("Opacify", 1, 1);
   for (int p : {0, 50, 100}) EXPECT_EQ(ProgressBar::Report(p, 100, &drawn.bar), 0);
-  drawn.bar.End();
-  EXPECT_EQ(drawn.Take(), "");
+  EXPECT_EQ(drawn.End(), "");
 }
 
 TEST(ProgressBar, DrawsEachNewPercentageOnOneLineAndRubsItOut) {
@@ -42,10 +45,8 @@ TEST(ProgressBar, DrawsEachNewPercentageOnOneLineAndRubsItOut) {
   EXPECT_EQ(drawn.Report(1, 2), "");
   EXPECT_EQ(drawn.Report(100, 100), "\rOpacify [" + std::string(30, '#') + "] 100%");
   const std::size_t width = std::string("Opacify [") .size() + 30 + std::string("] 100%").size();
-  drawn.bar.End();
-  EXPECT_EQ(drawn.Take(), "\r" + std::string(width, ' ') + "\r");
-  drawn.bar.End();  // once rubbed out, nothing more
-  EXPECT_EQ(drawn.Take(), "");
+  EXPECT_EQ(drawn.End(), "\r" + std::string(width, ' ') + "\r");
+  EXPECT_EQ(drawn.End(), "");  // once rubbed out, nothing more
 }
 
 TEST(ProgressBar, ShowsTheStepCutsLongLabelsAndClampsOddReports) {
