@@ -65,6 +65,26 @@ void CopyImage(ImagePair& images) {
   std::memcpy(images.destination(), images.source(), images.bytes());
 }
 
+BenchCase CopyCase(ImagePair& images) {
+  return {{"memcpy", images.size(), "-", 0.0}, [&images] {
+            CopyImage(images);
+            return true;
+          }};
+}
+
+std::vector<BenchCase> FilterCases(const BenchHost& host, ImagePair& images) {
+  std::vector<BenchCase> cases;
+  for (std::int32_t index = 0; index < host.FilterCount(); ++index) {
+    for (const bool withProgress : {true, false}) {
+      cases.push_back({{host.FilterLabel(index), images.size(), withProgress ? "yes" : "no", 0.0},
+                       [&host, &images, index, withProgress] {
+                         return host.Run(index, images, withProgress);
+                       }});
+    }
+  }
+  return cases;
+}
+
 std::unique_ptr<BenchHost> BenchHost::Load(const std::string& builtPath, std::string* error) {
   auto module = hostkit::LoadAnswering(builtPath, {kHostDrawingColour, kHostBackgroundColour});
   if (module == nullptr) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,18 @@ struct SummaryRow {
   const char* progress;   // "yes", "no", or "-" for memcpy
   double megapixelsPerSecond;
 };
+
+// One measured case of both programs: the summary row it fills, and one run of it, false
+// when the module's progress calls were wrong.
+struct BenchCase {
+  SummaryRow row;
+  std::function<bool()> run;
+};
+
+// The memcpy of `images`, the bound of every filter on them.
+BenchCase CopyCase(ImagePair& images);
+// Every filter of `host` over `images`, each with a progress function and without one.
+std::vector<BenchCase> FilterCases(const BenchHost& host, ImagePair& images);
 
 // Prints `rows` as a table under `title`, each with its ratio to the memcpy row of its image
 // size (memcpy rows come first for each size).

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,9 +80,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   bool failed_ = false;
 };
 
-void SetRate(benchmark::State& state, const ImagePair& images) {
+void SetRate(benchmark::State& state, ImageSize size) {
   // Shown by Google Benchmark with an SI prefix: "4.9G/s" is 4,900 Mpx/s.
-  state.counters["pixels/s"] = benchmark::Counter(double(images.pixels()),
+  state.counters["pixels/s"] = benchmark::Counter(double(size.width) * size.height,
                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 
@@ -93,13 +94,29 @@ std::string BenchmarkName(std::string label, ImageSize size, const char* progres
   return name;
 }
 
-}  // namespace
-}  // namespace veilmere::bench
+// Registers `c` with Google Benchmark under `name`, as a case of module `module` (-1 for
+// memcpy).
+void Register(const std::string& name, BenchCase c, int module) {
+  AddCase(name, c.row, module);
+  benchmark::RegisterBenchmark(name.c_str(),
+                               [c = std::move(c)](benchmark::State& state) {
+                                 for (auto _ : state) {
+                                   if (!c.run()) {
+                                     state.SkipWithError("the module's progress calls are wrong");
+                                     break;
+                                   }
+                                   benchmark::ClobberMemory();
+                                 }
+                                 SetRate(state, c.row.size);
+                               })
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+}
 
-int main(int argc, char** argv) {
-  using namespace veilmere::bench;
-
-  // Defaults first: Google Benchmark reads its flags in order, so the caller's win.
+// Google Benchmark's flags, after this program's defaults: it reads them in order, so the
+// caller's win. What is left are the module paths (the built module when none is given);
+// null after a usage message for any other flag.
+std::optional<std::vector<std::string>> ModulePaths(int argc, char** argv) {
   static char repetitions[] = "--benchmark_repetitions=9";
   static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
   static char minTime[] = "--benchmark_min_time=0.1";
@@ -112,14 +129,24 @@ int main(int argc, char** argv) {
     if (args[i][0] == '-') {
       std::fprintf(stderr, "veilmere_bench: unknown flag %s\n", args[i]);
       std::fprintf(stderr, "usage: %s [Google Benchmark flags] [module path...]\n", argv[0]);
-      return 2;
+      return std::nullopt;
     }
   }
   std::vector<std::string> paths(args.begin() + 1, args.begin() + count);
   if (paths.empty()) paths.push_back(VEILMERE_MODULE_PATH);
+  return paths;
+}
+
+}  // namespace
+}  // namespace veilmere::bench
+
+int main(int argc, char** argv) {
+  using namespace veilmere::bench;
+  const auto paths = ModulePaths(argc, argv);
+  if (!paths) return 2;
 
   std::vector<std::unique_ptr<BenchHost>> hosts;
-  for (const std::string& path : paths) {
+  for (const std::string& path : *paths) {
     std::string error;
     hosts.push_back(BenchHost::Load(path, &error));
     if (hosts.back() == nullptr) {
@@ -133,44 +160,13 @@ int main(int argc, char** argv) {
 
   std::vector<std::unique_ptr<ImagePair>> images;
   for (const ImageSize size : kImageSizes) {
-    ImagePair* pair = images.emplace_back(std::make_unique<ImagePair>(size)).get();
-
-    const std::string copyName = BenchmarkName("memcpy", size, "-");
-    AddCase(copyName, {"memcpy", size, "-", 0.0}, -1);
-    benchmark::RegisterBenchmark(copyName.c_str(),
-                                 [pair](benchmark::State& state) {
-                                   for (auto _ : state) {
-                                     CopyImage(*pair);
-                                     benchmark::ClobberMemory();
-                                   }
-                                   SetRate(state, *pair);
-                                 })
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-
+    ImagePair& pair = *images.emplace_back(std::make_unique<ImagePair>(size));
+    Register(BenchmarkName("memcpy", size, "-"), CopyCase(pair), -1);
     for (int module = 0; module < static_cast<int>(hosts.size()); ++module) {
-      const BenchHost* runner = hosts[module].get();
-      for (std::int32_t index = 0; index < runner->FilterCount(); ++index) {
-        for (const bool withProgress : {true, false}) {
-          const char* progress = withProgress ? "yes" : "no";
-          const std::string name =
-              modulePrefix(module) + BenchmarkName(runner->FilterLabel(index), size, progress);
-          AddCase(name, {runner->FilterLabel(index), size, progress, 0.0}, module);
-          benchmark::RegisterBenchmark(
-              name.c_str(),
-              [runner, pair, index, withProgress](benchmark::State& state) {
-                for (auto _ : state) {
-                  if (!runner->Run(index, *pair, withProgress)) {
-                    state.SkipWithError("the module's progress calls are wrong");
-                    break;
-                  }
-                  benchmark::ClobberMemory();
-                }
-                SetRate(state, *pair);
-              })
-              ->Unit(benchmark::kMillisecond)
-              ->UseRealTime();
-        }
+      for (BenchCase& c : FilterCases(*hosts[module], pair)) {
+        const std::string name =
+            modulePrefix(module) + BenchmarkName(c.row.label, size, c.row.progress);
+        Register(name, std::move(c), module);
       }
     }
   }
@@ -179,7 +175,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   for (int module = 0; module < static_cast<int>(hosts.size()); ++module) {
-    PrintSummary("native, " + modulePrefix(module) + paths[module] + ", median Mpx/s",
+    PrintSummary("native, " + modulePrefix(module) + (*paths)[module] + ", median Mpx/s",
                  reporter.Measured(module));
   }
   return reporter.Failed() ? 1 : 0;

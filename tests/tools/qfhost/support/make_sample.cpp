@@ -9,12 +9,13 @@
 // Usage: qfhost_make_sample OUT.png
 
 #include <cstdio>
-#include <exception>
+#include <string>
+#include <vector>
 
 #include "tests/support/test_image.h"
 #include "tests/tools/qfhost/support/png_files.h"
+#include "tests/tools/qfhost/support/tool_main.h"
 #include "tools/qfhost/image.h"
-#include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
 namespace {
@@ -58,22 +59,18 @@ Image MakeSample() {
   return image;
 }
 
-}  // namespace
-}  // namespace veilmere::qfhost
-
-int main(int argc, char** argv) {
-  using namespace veilmere::qfhost;
-  PrepareConsole();
-  const auto args = CommandLineArguments(argc, argv);
+int Main(const std::vector<std::string>& args) {
   if (args.size() != 1) {
     std::fputs("usage: qfhost_make_sample OUT.png\n", stderr);
     return 2;
   }
-  try {
-    WritePng(args[0], MakeSample());
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "qfhost_make_sample: %s\n", error.what());
-    return 1;
-  }
+  WritePng(args[0], MakeSample());
   return 0;
+}
+
+}  // namespace
+}  // namespace veilmere::qfhost
+
+int main(int argc, char** argv) {
+  return veilmere::qfhost::RunTool("qfhost_make_sample", argc, argv, veilmere::qfhost::Main);
 }

@@ -7,14 +7,14 @@
 // differ) and exits 1 if any does; 0 when all are equal; 2 on a usage error or unreadable file.
 
 #include <cstdio>
-#include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/tools/qfhost/support/png_files.h"
+#include "tests/tools/qfhost/support/tool_main.h"
 #include "tools/qfhost/image.h"
 #include "tools/qfhost/options.h"
-#include "tools/qfhost/platform.h"
 
 namespace veilmere::qfhost {
 namespace {
@@ -77,12 +77,5 @@ int Main(const std::vector<std::string>& args) {
 }  // namespace veilmere::qfhost
 
 int main(int argc, char** argv) {
-  using namespace veilmere::qfhost;
-  PrepareConsole();
-  try {
-    return Main(CommandLineArguments(argc, argv));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "png_compare: %s\n", error.what());
-    return 2;
-  }
+  return veilmere::qfhost::RunTool("png_compare", argc, argv, veilmere::qfhost::Main);
 }
