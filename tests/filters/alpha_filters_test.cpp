@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hostkit/colour_answer.h"
 #include "tests/support/every_filter.h"
@@ -52,30 +53,26 @@ TEST_P(EveryRule, MatchesThePlainRuleOnEdgeValuesAndRandomImages) {
 
 INSTANTIATE_TEST_SUITE_P(FilterTable, EveryRule, testing::Range(0, kFilterCount));
 
-TEST(AlphaRuleExamples, LuminanceRulesOnPrimaries) {
+TEST(AlphaRuleExamples, LuminanceOnPrimariesAllThreeChannelsInversionAndOpacity) {
   BrightnessToTransparencyFilter brightness;
   DarknessToTransparencyFilter darkness;
-  const auto bright = RunRow(brightness, {Bgra(255, 255, 255, 9), Bgra(0, 0, 0, 9), Bgra(0, 0, 255, 9)});
-  EXPECT_EQ(bright, (std::vector<Pixel>{Bgra(255, 255, 255, 0), Bgra(0, 0, 0, 255), Bgra(0, 0, 255, 179)}));
-  const auto dark = RunRow(darkness, {Bgra(0, 0, 255, 9), Bgra(0, 255, 0, 9), Bgra(255, 0, 0, 9)});
-  EXPECT_EQ(dark, (std::vector<Pixel>{Bgra(0, 0, 255, 76), Bgra(0, 255, 0, 149), Bgra(255, 0, 0, 28)}));
-}
-
-TEST(AlphaRuleExamples, ColourTestsNeedAllThreeChannels) {
   WhiteToTransparentFilter white;
-  EXPECT_EQ(RunRow(white, {Bgra(254, 255, 255, 200), Bgra(255, 255, 255, 200)}),
-            (std::vector<Pixel>{Bgra(254, 255, 255, 200), Bgra(255, 255, 255, 0)}));
   BlackToTransparentFilter black;
-  EXPECT_EQ(RunRow(black, {Bgra(0, 1, 0, 200), Bgra(0, 0, 0, 200)}),
-            (std::vector<Pixel>{Bgra(0, 1, 0, 200), Bgra(0, 0, 0, 0)}));
-}
-
-TEST(AlphaRuleExamples, InvertAndOpacify) {
   InvertTransparencyFilter invert;
-  EXPECT_EQ(RunRow(invert, {Bgra(1, 2, 3, 0), Bgra(1, 2, 3, 255), Bgra(1, 2, 3, 128)}),
-            (std::vector<Pixel>{Bgra(1, 2, 3, 255), Bgra(1, 2, 3, 0), Bgra(1, 2, 3, 127)}));
   OpacifyFilter opacify;
-  EXPECT_EQ(RunRow(opacify, {Bgra(1, 2, 3, 0)}), (std::vector<Pixel>{Bgra(1, 2, 3, 255)}));
+  const struct { Filter& filter; std::vector<Pixel> source, result; } examples[] = {
+      {brightness, {Bgra(255, 255, 255, 9), Bgra(0, 0, 0, 9), Bgra(0, 0, 255, 9)},
+       {Bgra(255, 255, 255, 0), Bgra(0, 0, 0, 255), Bgra(0, 0, 255, 179)}},
+      {darkness, {Bgra(0, 0, 255, 9), Bgra(0, 255, 0, 9), Bgra(255, 0, 0, 9)},
+       {Bgra(0, 0, 255, 76), Bgra(0, 255, 0, 149), Bgra(255, 0, 0, 28)}},
+      {white, {Bgra(254, 255, 255, 200), Bgra(255, 255, 255, 200)},
+       {Bgra(254, 255, 255, 200), Bgra(255, 255, 255, 0)}},
+      {black, {Bgra(0, 1, 0, 200), Bgra(0, 0, 0, 200)}, {Bgra(0, 1, 0, 200), Bgra(0, 0, 0, 0)}},
+      {invert, {Bgra(1, 2, 3, 0), Bgra(1, 2, 3, 255), Bgra(1, 2, 3, 128)},
+       {Bgra(1, 2, 3, 255), Bgra(1, 2, 3, 0), Bgra(1, 2, 3, 127)}},
+      {opacify, {Bgra(1, 2, 3, 0)}, {Bgra(1, 2, 3, 255)}}};
+  for (const auto& example : examples)
+    EXPECT_EQ(RunRow(example.filter, example.source), example.result) << test::English(example.filter);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hostkit/text.h"
@@ -38,22 +39,24 @@ class VersionResource : public testing::Test {
 };
 
 TEST_F(VersionResource, CarriesEveryKeyOfTheJapaneseStringTable) {
-  EXPECT_EQ(Value(L"Comments"), L"This is plugin filter for Quillfen.");
-  EXPECT_EQ(Value(L"CompanyName"), L" ");
-  EXPECT_EQ(Value(L"FileDescription"), L"\u900F\u660E\u5EA6");  // 透明度
   const std::wstring version = std::to_wstring(test::kVersionMajor) + L", " +
                               std::to_wstring(test::kVersionMinor) + L", 0, 0";
-  EXPECT_EQ(Value(L"FileVersion"), version);
-  EXPECT_EQ(Value(L"InternalName"), L"veilmere");
+  const std::pair<const wchar_t*, std::wstring> expected[] = {
+      {L"Comments", L"This is plugin filter for Quillfen."},
+      {L"CompanyName", L" "},
+      {L"FileDescription", L"\u900F\u660E\u5EA6"},  // 透明度
+      {L"FileVersion", version},
+      {L"InternalName", L"veilmere"},
+      {L"LegalTrademarks", L""},
+      {L"PrivateBuild", L""},
+      {L"SpecialBuild", L""},
+      {L"OriginalFilename", L"veilmere.qfi"},
+      {L"ProductName", L"  veilmere"},
+      {L"ProductVersion", version}};
+  for (const auto& [key, value] : expected) EXPECT_EQ(Value(key), value) << key;
   const std::wstring copyright = Value(L"LegalCopyright");
   EXPECT_NE(copyright, L"<missing>");
   EXPECT_FALSE(copyright.empty());
-  EXPECT_EQ(Value(L"LegalTrademarks"), L"");
-  EXPECT_EQ(Value(L"PrivateBuild"), L"");
-  EXPECT_EQ(Value(L"SpecialBuild"), L"");
-  EXPECT_EQ(Value(L"OriginalFilename"), L"veilmere.qfi");
-  EXPECT_EQ(Value(L"ProductName"), L"  veilmere");
-  EXPECT_EQ(Value(L"ProductVersion"), version);
 }
 
 TEST_F(VersionResource, FixedPartAndTranslation) {

@@ -1,7 +1,8 @@
 #include "tests/support/guarded_image.h"
 
 #include <cstdlib>
-#include <random>
+
+#include "tests/support/test_image.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -101,12 +102,7 @@ void GuardedImage::Coordinates(std::size_t i, std::int32_t& x, std::int32_t& y) 
 }
 
 void GuardedImage::FillRandom(std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  for (std::size_t i = 0; i < pixelCount(); ++i) {
-    memory()[i] = Pixel{std::uint8_t(byte(rng)), std::uint8_t(byte(rng)), std::uint8_t(byte(rng)),
-                        std::uint8_t(byte(rng))};
-  }
+  FillRandomPixels(memory(), memory() + pixelCount(), seed);
 }
 
 }  // namespace veilmere::test

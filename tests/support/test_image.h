@@ -27,6 +27,16 @@ inline Pixel Bgra(int b, int g, int r, int a) {
 }
 inline Pixel Rgba(int r, int g, int b, int a) { return Bgra(b, g, r, a); }
 
+// Fills the pixels from `first` up to `last` with the random bytes of `seed`.
+inline void FillRandomPixels(Pixel* first, Pixel* last, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (Pixel* p = first; p != last; ++p) {
+    *p = Pixel{std::uint8_t(byte(rng)), std::uint8_t(byte(rng)), std::uint8_t(byte(rng)),
+               std::uint8_t(byte(rng))};
+  }
+}
+
 // An image of width x height pixels whose first and last `margin` rows and columns, and the
 // pixels of a row beyond `width` up to `rowLength`, form the border.
 struct TestImage {
@@ -45,12 +55,7 @@ struct TestImage {
   Pixel* data() { return pixels.data(); }
 
   void FillRandom(std::uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (Pixel& p : pixels) {
-      p = Pixel{std::uint8_t(byte(rng)), std::uint8_t(byte(rng)), std::uint8_t(byte(rng)),
-                std::uint8_t(byte(rng))};
-    }
+    FillRandomPixels(pixels.data(), pixels.data() + pixels.size(), seed);
   }
 };
 
