@@ -108,7 +108,8 @@ void ExpectStrncpyRule(const std::vector<unsigned char>& buffer, const std::stri
   EXPECT_EQ(std::string(buffer.begin(), buffer.end()), want) << "a copy of length " << length;
 }
 
-// Every label copy at every length near its label's: guard_page_test.
+// Label copies at every length near each label's are checked against guard pages, in
+// guard_page_test.
 
 TEST_F(ModuleTest, OutOfRangeIndexesGiveNulFilledBuffersAndSetupZero) {
   for (const std::int32_t index : {Count(), Count() + 1, -1, INT_MIN, INT_MAX}) {
