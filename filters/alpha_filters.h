@@ -17,14 +17,17 @@ class TransparentizeFilter final : public PixelRule<TransparentizeFilter> {
 };
 
 // The base of the two luminance filters: no compiler vectorises their sum well enough for
-// SSE2, so their row loop is the luma rule's own (filters/luma.h) for `kMode`, and the leaf's
-// ProcessPixel is the same rule pixel by pixel.
+// SSE2, so their row loop is the luma rule's own (filters/luma.h) for `kMode`, and their
+// ProcessPixel the same rule pixel by pixel.
 template <class Leaf, LumaAlpha kMode>
 class LumaRule : public PixelFilter {
  public:
   LumaRule() : PixelFilter(FilterLabels<Leaf>::kName, kTransparencyCategory) {}
 
  protected:
+  void ProcessPixel(const Pixel* source, Pixel* destination) const final {
+    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), kMode));
+  }
   void ProcessRow(const Pixel* source, Pixel* destination, std::ptrdiff_t count) const final {
     LumaRow(source, destination, count, kMode);
   }
@@ -32,21 +35,11 @@ class LumaRule : public PixelFilter {
 
 // Alpha = 255 - Y, so bright pixels become transparent (Y: filters/luma.h).
 class BrightnessToTransparencyFilter final
-    : public LumaRule<BrightnessToTransparencyFilter, LumaAlpha::kInverseLuma> {
- public:
-  void ProcessPixel(const Pixel* source, Pixel* destination) const final {
-    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kInverseLuma));
-  }
-};
+    : public LumaRule<BrightnessToTransparencyFilter, LumaAlpha::kInverseLuma> {};
 
 // Alpha = Y, so dark pixels become transparent (Y: filters/luma.h).
 class DarknessToTransparencyFilter final
-    : public LumaRule<DarknessToTransparencyFilter, LumaAlpha::kLuma> {
- public:
-  void ProcessPixel(const Pixel* source, Pixel* destination) const final {
-    StorePixelWord(destination, WithLumaAlpha(LoadPixelWord(source), LumaAlpha::kLuma));
-  }
-};
+    : public LumaRule<DarknessToTransparencyFilter, LumaAlpha::kLuma> {};
 
 // Alpha = 0 where R = G = B = 255, else the source alpha.
 class WhiteToTransparentFilter final : public PixelRule<WhiteToTransparentFilter> {
