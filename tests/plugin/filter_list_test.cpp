@@ -128,6 +128,7 @@ class FilterListTest : public testing::Test {
     gRowsAsked.clear();
     gCreated.clear();
     gNotices.clear();
+    ThrowingSetupFilter::raise = nullptr;
   }
 };
 
