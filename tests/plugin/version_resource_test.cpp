@@ -42,16 +42,11 @@ TEST_F(VersionResource, CarriesEveryKeyOfTheJapaneseStringTable) {
   const std::wstring version = std::to_wstring(test::kVersionMajor) + L", " +
                               std::to_wstring(test::kVersionMinor) + L", 0, 0";
   const std::pair<const wchar_t*, std::wstring> expected[] = {
-      {L"Comments", L"This is plugin filter for Quillfen."},
-      {L"CompanyName", L" "},
-      {L"FileDescription", L"\u900F\u660E\u5EA6"},  // 透明度
-      {L"FileVersion", version},
-      {L"InternalName", L"veilmere"},
-      {L"LegalTrademarks", L""},
-      {L"PrivateBuild", L""},
-      {L"SpecialBuild", L""},
-      {L"OriginalFilename", L"veilmere.qfi"},
-      {L"ProductName", L"  veilmere"},
+      {L"Comments", L"This is plugin filter for Quillfen."}, {L"CompanyName", L" "},
+      {L"FileDescription", L"\u900F\u660E\u5EA6"} /* 透明度 */, {L"FileVersion", version},
+      {L"InternalName", L"veilmere"},   {L"LegalTrademarks", L""},
+      {L"PrivateBuild", L""},           {L"SpecialBuild", L""},
+      {L"OriginalFilename", L"veilmere.qfi"}, {L"ProductName", L"  veilmere"},
       {L"ProductVersion", version}};
   for (const auto& [key, value] : expected) EXPECT_EQ(Value(key), value) << key;
   const std::wstring copyright = Value(L"LegalCopyright");
