@@ -191,17 +191,27 @@ std::string KeywordFieldFault(Fields& fields, const std::string& noun) {
   return KeywordFault(keyword, keywordEnd, noun);
 }
 
-// The compression flag (iTXt's alone: `flagged`) and method after a keyword; the flag, 1 where
-// there is none, in `*compressed`.
-std::string CompressionFault(Fields& fields, bool flagged, std::uint8_t* compressed) {
-  std::uint8_t method = 0;
-  *compressed = 1;
-  if (flagged && !fields.Byte(compressed)) return "it ends after its keyword";
-  if (!fields.Byte(&method)) return "it ends after its keyword";
-  if (*compressed > 1) return "its compression flag " + std::to_string(*compressed) + " is not 0 or 1";
-  if (method != 0) return "its compression method " + std::to_string(method) + " is not 0 (zlib)";
-  return "";
-}
+// zTXt's, iTXt's and iCCP's data: a keyword (iCCP: a profile name, the `noun`), the
+// compression flag (iTXt's alone: `flagged`) and method, then the rest, left in `fields`.
+struct CompressedData {
+  CompressedData(const std::uint8_t* data, std::uint32_t length, const std::string& noun, bool flagged)
+      : fields(data, length), fault(HeadFault(noun, flagged)) {}
+
+  Fields fields;
+  std::uint8_t compressed = 1;  // the flag; 1 where there is none
+  std::string fault;            // why the head breaks its rules, or ""
+
+ private:
+  std::string HeadFault(const std::string& noun, bool flagged) {
+    if (std::string keyword = KeywordFieldFault(fields, noun); !keyword.empty()) return keyword;
+    std::uint8_t method = 0;
+    if (flagged && !fields.Byte(&compressed)) return "it ends after its keyword";
+    if (!fields.Byte(&method)) return "it ends after its keyword";
+    if (compressed > 1) return "its compression flag " + std::to_string(compressed) + " is not 0 or 1";
+    if (method != 0) return "its compression method " + std::to_string(method) + " is not 0 (zlib)";
+    return "";
+  }
+};
 
 bool HasNoNull(const std::uint8_t* bytes, std::size_t size) { return std::memchr(bytes, 0, size) == nullptr; }
 
@@ -212,11 +222,9 @@ std::string TextFault(const std::uint8_t* data, std::uint32_t length, std::uint6
 }
 
 std::string ZtxtFault(const std::uint8_t* data, std::uint32_t length, std::uint64_t* inflateLeft) {
-  Fields fields(data, length);
-  std::uint8_t compressed = 1;
-  if (std::string fault = KeywordFieldFault(fields, "keyword"); !fault.empty()) return fault;
-  if (std::string fault = CompressionFault(fields, false, &compressed); !fault.empty()) return fault;
-  return InflateWhole(fields.at(), fields.end(), inflateLeft, HasNoNull, "its text holds a null");
+  CompressedData text(data, length, "keyword", false);
+  if (!text.fault.empty()) return text.fault;
+  return InflateWhole(text.fields.at(), text.fields.end(), inflateLeft, HasNoNull, "its text holds a null");
 }
 
 // iTXt's language tag and translated keyword, each ended by a null.
@@ -237,20 +245,17 @@ std::string ItxtNamesFault(Fields& fields) {
 }
 
 std::string ItxtFault(const std::uint8_t* data, std::uint32_t length, std::uint64_t* inflateLeft) {
-  Fields fields(data, length);
-  std::uint8_t compressed = 1;
-  if (std::string fault = KeywordFieldFault(fields, "keyword"); !fault.empty()) return fault;
-  if (std::string fault = CompressionFault(fields, true, &compressed); !fault.empty()) return fault;
-  if (std::string fault = ItxtNamesFault(fields); !fault.empty()) return fault;
+  CompressedData itxt(data, length, "keyword", true);
+  if (!itxt.fault.empty()) return itxt.fault;
+  if (std::string fault = ItxtNamesFault(itxt.fields); !fault.empty()) return fault;
   const std::string notUtf8 = "its text is not UTF-8 without nulls";
+  const std::uint8_t *at = itxt.fields.at(), *end = itxt.fields.end();
   Utf8Check text;
-  if (compressed == 0) {
-    text.Take(fields.at(), std::size_t(fields.end() - fields.at()));
+  if (itxt.compressed == 0) {
+    text.Take(at, std::size_t(end - at));
   } else {
     const auto take = [&](const std::uint8_t* bytes, std::size_t size) { return text.Take(bytes, size); };
-    if (std::string fault = InflateWhole(fields.at(), fields.end(), inflateLeft, take, notUtf8); !fault.empty()) {
-      return fault;
-    }
+    if (std::string fault = InflateWhole(at, end, inflateLeft, take, notUtf8); !fault.empty()) return fault;
   }
   return text.Whole() ? "" : notUtf8;
 }
@@ -260,10 +265,8 @@ std::string ItxtFault(const std::uint8_t* data, std::uint32_t length, std::uint6
 // keep it.
 std::string IccpFault(const std::uint8_t* data, std::uint32_t length, std::uint64_t* inflateLeft) {
   constexpr std::size_t kSpaceAt = 16, kSignatureAt = 36;
-  Fields fields(data, length);
-  std::uint8_t compressed = 1;
-  if (std::string fault = KeywordFieldFault(fields, "profile name"); !fault.empty()) return fault;
-  if (std::string fault = CompressionFault(fields, false, &compressed); !fault.empty()) return fault;
+  CompressedData profile(data, length, "profile name", false);
+  if (!profile.fault.empty()) return profile.fault;
   std::array<std::uint8_t, 132> head{};
   std::uint64_t size = 0;
   const auto keepHead = [&](const std::uint8_t* bytes, std::size_t n) {
@@ -271,9 +274,8 @@ std::string IccpFault(const std::uint8_t* data, std::uint32_t length, std::uint6
     size += n;
     return true;
   };
-  if (std::string fault = InflateWhole(fields.at(), fields.end(), inflateLeft, keepHead, ""); !fault.empty()) {
-    return fault;
-  }
+  const std::string fault = InflateWhole(profile.fields.at(), profile.fields.end(), inflateLeft, keepHead, "");
+  if (!fault.empty()) return fault;
   if (size < head.size() || Big32(head.data()) != size) return "its profile's header does not give its length";
   if (std::memcmp(head.data() + kSignatureAt, "acsp", 4) != 0) return "its profile lacks the ICC signature";
   if (std::memcmp(head.data() + kSpaceAt, "RGB ", 4) != 0) return "its profile is not for RGB colours";
@@ -286,41 +288,42 @@ enum class Place : std::uint8_t { kAnywhere, kBeforePixels, kBeforePalette };
 enum class Kept : std::uint8_t { kNo, kYes, kInColour };
 constexpr std::uint32_t kAnyLength = ~std::uint32_t{0};  // its length varies, or depends on the image
 
-// Every type qfhost names, once, in ChunkType's order.
+// Every type qfhost names, once, in ChunkType's order. A row leaves out what its type does not
+// have: a fixed length, being kept, rules of its own, a place before PLTE or IDAT.
 struct TypeRow {
   ChunkType type;
   char name[5];
-  bool once;             // a file holds at most one
-  std::uint32_t length;  // its fixed length, or kAnyLength
-  Kept kept;
-  Place place;
-  Rule rule;  // a kept type's own rules
+  bool once = false;                  // a file holds at most one
+  std::uint32_t length = kAnyLength;  // its fixed length
+  Kept kept = Kept::kNo;
+  Rule rule = nullptr;                // a kept type's own rules
+  Place place = Place::kAnywhere;
 };
 constexpr TypeRow kTypes[] = {
-    {ChunkType::kIhdr, "IHDR", true, 13, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kPlte, "PLTE", true, kAnyLength, Kept::kNo, Place::kBeforePixels, nullptr},
-    {ChunkType::kIdat, "IDAT", false, kAnyLength, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kIend, "IEND", true, 0, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kTrns, "tRNS", true, kAnyLength, Kept::kNo, Place::kBeforePixels, nullptr},
-    {ChunkType::kIccp, "iCCP", true, kAnyLength, Kept::kInColour, Place::kBeforePalette, IccpFault},
-    {ChunkType::kSrgb, "sRGB", true, 1, Kept::kYes, Place::kBeforePalette, SrgbFault},
-    {ChunkType::kGama, "gAMA", true, 4, Kept::kYes, Place::kBeforePalette, GamaFault},
-    {ChunkType::kChrm, "cHRM", true, 32, Kept::kYes, Place::kBeforePalette, ChrmFault},
-    {ChunkType::kPhys, "pHYs", true, 9, Kept::kYes, Place::kBeforePixels, PhysFault},
-    {ChunkType::kText, "tEXt", false, kAnyLength, Kept::kYes, Place::kAnywhere, TextFault},
-    {ChunkType::kZtxt, "zTXt", false, kAnyLength, Kept::kYes, Place::kAnywhere, ZtxtFault},
-    {ChunkType::kItxt, "iTXt", false, kAnyLength, Kept::kYes, Place::kAnywhere, ItxtFault},
-    {ChunkType::kExif, "eXIf", true, kAnyLength, Kept::kYes, Place::kAnywhere, ExifFault},
-    {ChunkType::kSbit, "sBIT", true, kAnyLength, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kCicp, "cICP", true, 4, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kMdcv, "mDCv", true, 24, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kClli, "cLLi", true, 8, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kBkgd, "bKGD", true, kAnyLength, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kHist, "hIST", true, kAnyLength, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kTime, "tIME", true, 7, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kActl, "acTL", true, 8, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kFctl, "fcTL", false, 26, Kept::kNo, Place::kAnywhere, nullptr},
-    {ChunkType::kOther, "????", false, kAnyLength, Kept::kNo, Place::kAnywhere, nullptr},
+    {ChunkType::kIhdr, "IHDR", true, 13},
+    {ChunkType::kPlte, "PLTE", true, kAnyLength, Kept::kNo, nullptr, Place::kBeforePixels},
+    {ChunkType::kIdat, "IDAT"},
+    {ChunkType::kIend, "IEND", true, 0},
+    {ChunkType::kTrns, "tRNS", true, kAnyLength, Kept::kNo, nullptr, Place::kBeforePixels},
+    {ChunkType::kIccp, "iCCP", true, kAnyLength, Kept::kInColour, IccpFault, Place::kBeforePalette},
+    {ChunkType::kSrgb, "sRGB", true, 1, Kept::kYes, SrgbFault, Place::kBeforePalette},
+    {ChunkType::kGama, "gAMA", true, 4, Kept::kYes, GamaFault, Place::kBeforePalette},
+    {ChunkType::kChrm, "cHRM", true, 32, Kept::kYes, ChrmFault, Place::kBeforePalette},
+    {ChunkType::kPhys, "pHYs", true, 9, Kept::kYes, PhysFault, Place::kBeforePixels},
+    {ChunkType::kText, "tEXt", false, kAnyLength, Kept::kYes, TextFault},
+    {ChunkType::kZtxt, "zTXt", false, kAnyLength, Kept::kYes, ZtxtFault},
+    {ChunkType::kItxt, "iTXt", false, kAnyLength, Kept::kYes, ItxtFault},
+    {ChunkType::kExif, "eXIf", true, kAnyLength, Kept::kYes, ExifFault},
+    {ChunkType::kSbit, "sBIT", true},  // its length depends on the colour type: FixedChunkLength
+    {ChunkType::kCicp, "cICP", true, 4},
+    {ChunkType::kMdcv, "mDCv", true, 24},
+    {ChunkType::kClli, "cLLi", true, 8},
+    {ChunkType::kBkgd, "bKGD", true},  // as sBIT
+    {ChunkType::kHist, "hIST", true},  // two bytes a palette entry
+    {ChunkType::kTime, "tIME", true, 7},
+    {ChunkType::kActl, "acTL", true, 8},
+    {ChunkType::kFctl, "fcTL", false, 26},
+    {ChunkType::kOther, "????"},
 };
 constexpr std::size_t kNamedTypes = std::size(kTypes) - 1;
 

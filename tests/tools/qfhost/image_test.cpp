@@ -74,6 +74,13 @@ std::string DecodeError(const std::vector<std::uint8_t>& bytes) {
 const std::string kDamaged = "'x.png' is a damaged PNG file (";
 std::string Damaged(const std::string& reason) { return kDamaged + reason + ")"; }
 
+// A file, and the message or reason expected of it.
+struct FileCase {
+  const char* what;
+  std::vector<std::uint8_t> file;
+  std::string expected;
+};
+
 std::vector<std::string> Types(const std::vector<PngChunk>& chunks) {
   std::vector<std::string> names;
   for (const PngChunk& chunk : chunks) names.push_back(chunk.type);
@@ -95,7 +102,7 @@ TEST(Png, EveryColourTypeDecodesToTheModulesLayout) {
   const struct {
     const char* what;
     std::vector<std::uint8_t> file;
-    std::int32_t width;
+    std::int32_t width;  // and the height: as many rows as the pixels fill
     std::vector<Pixel> pixels;
   } cases[] = {
       {"grey 8, no alpha: opaque", PngBuilder(2, 1, 8, 0).Finish({0, 0x00, 0xFF}), 2, {black, white}},
@@ -146,11 +153,7 @@ TEST(Png, RefusesWhatIsNotAWholePngSayingWhy) {
   const std::string notPng = "'x.png' is not a PNG file";
   const std::vector<std::uint8_t> huge = PngBuilder(20000, 20000, 8, 6).Finish({0});
   const std::string tooLarge = "'x.png' is 20000x20000 pixels, more than the 67108864 qfhost takes";
-  const struct {
-    const char* what;
-    std::vector<std::uint8_t> file;
-    std::string message;
-  } cases[] = {
+  const FileCase cases[] = {
       {"empty", {}, notPng},
       {"a cut signature", {0x89, 'P', 'N', 'G'}, notPng},
       {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0}, notPng},
@@ -200,7 +203,7 @@ TEST(Png, RefusesWhatIsNotAWholePngSayingWhy) {
        PngBuilder(1, 1, 8, 6).Finish(rgbaRow + std::vector<std::uint8_t>(kStreamEndAllowance + 1)), tooMuch},
       {"1 GiB past the row, in under 2 MiB", PngBuilder(1, 1, 8, 6).FinishStream(test::RowThenZeros(rgbaRow, 1024)), tooMuch},
   };
-  for (const auto& c : cases) EXPECT_EQ(DecodeError(c.file), c.message) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(DecodeError(c.file), c.expected) << c.what;
   EXPECT_LT(cases[std::size(cases) - 1].file.size(), std::size_t{2} << 20);
   EXPECT_EQ(ErrorOf([&] { ReadPngHeader(huge, "x.png"); }), tooLarge);
 }
@@ -258,11 +261,7 @@ TEST(Png, LeavesOutAKeptChunkThatBreaksItsRules) {
                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   const std::vector<std::uint8_t> blueSum = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0.5 + 0.50001
                                              0, 0, 0xC3, 0x50, 0, 0, 0xC3, 0x51, 0, 0, 0, 0, 0, 0, 0, 0};
-  const struct {
-    const char* what;
-    std::vector<std::uint8_t> file;
-    std::string reason;
-  } cases[] = {
+  const FileCase cases[] = {
       {"empty keyword", rgb().Chunk("tEXt", text({"\0v", 2})).Finish(row), "its keyword is empty"},
       {"80-byte keyword", rgb().Chunk("tEXt", Bytes(std::string(80, 'k') + '\0')).Finish(row), "its keyword is longer than 79 bytes"},
       {"keyword's end space", rgb().Chunk("tEXt", text({"k \0", 3})).Finish(row), "its keyword begins or ends with a space"},
@@ -307,7 +306,7 @@ TEST(Png, LeavesOutAKeptChunkThatBreaksItsRules) {
       ASSERT_EQ(decoded.warnings.size(), 1u) << c.what;
       const std::string& warning = decoded.warnings[0];
       const std::string type = warning.substr(warning.find(" its ") + 5, 4);
-      EXPECT_EQ(warning, "'x.png': its " + type + " chunk is left out of the output (" + c.reason + ")") << c.what;
+      EXPECT_EQ(warning, "'x.png': its " + type + " chunk is left out of the output (" + c.expected + ")") << c.what;
       for (const PngChunk& chunk : decoded.metadata) EXPECT_NE(chunk.type, type) << c.what;
     } catch (const RunError& error) {
       ADD_FAILURE() << c.what << ": " << error.what();
@@ -374,67 +373,65 @@ TEST(Png, WritesEachResultInTheSmallestFormatThatHoldsItExactly) {
   std::vector<std::uint8_t> palette8(256 * 3), alpha8(256);
   for (std::size_t i = 0; i < 256; ++i) palette8[i * 3] = std::uint8_t(i), alpha8[i] = std::uint8_t(i);
   const std::vector<std::uint8_t> palette2 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, alpha2 = {0, 128};
+  // Clearing one pixel of grey8 whose grey another opaque pixel has, before it or after it.
+  const Change opaqueBefore = [](Image& i) { i.pixels[3].a = 0; };
+  const Change opaqueAfter = [](Image& i) { i.pixels[2].a = 0; };
+  const Change redHalf = [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 128); };
+  struct Outcome {
+    Change change;
+    std::uint8_t type, depth;             // the output's
+    std::vector<std::uint16_t> samples = {};  // of a 16-bit output: every sample, if checked
+  };
   const struct {
     const char* what;
     std::uint8_t type, depth;
     std::vector<std::pair<const char*, std::vector<std::uint8_t>>> chunks;
     std::vector<std::uint16_t> samples;  // of an image 4 pixels wide
-    Change change;
-    std::uint8_t outType, outDepth;
-    std::vector<std::uint16_t> outSamples;  // of a 16-bit output: every sample, if checked
+    std::vector<Outcome> outcomes;
   } cases[] = {
-      {"grey 1", 0, 1, {}, grey1, none, 0, 1, {}},
-      {"grey 1, a grey of 2 bits", 0, 1, {}, grey1, grey85, 0, 2, {}},
-      {"grey 1, a grey of 4 bits", 0, 1, {}, grey1, grey51, 0, 4, {}},
-      {"grey 1, red", 0, 1, {}, grey1, red, 2, 8, {}},
-      {"grey 2", 0, 2, {}, {0, 1, 2, 3, 3, 2, 1, 0}, none, 0, 2, {}},
-      {"grey 4, key", 0, 4, {{"tRNS", {0, 9}}}, grey4, none, 0, 4, {}},
-      {"grey 4, key, half alpha", 0, 4, {{"tRNS", {0, 9}}}, grey4, half, 4, 8, {}},
-      {"grey 8, one cleared", 0, 8, {}, grey8, clearFirst, 0, 8, {}},
-      {"grey 8, two greys cleared", 0, 8, {}, grey8, clearTwo, 4, 8, {}},
-      {"grey 8, key colour opaque before", 0, 8, {}, grey8, [](Image& i) { i.pixels[3].a = 0; }, 4, 8, {}},
-      {"grey 8, key colour opaque after", 0, 8, {}, grey8, [](Image& i) { i.pixels[2].a = 0; }, 4, 8, {}},
-      {"grey 8, red and half alpha", 0, 8, {}, grey8, [](Image& i) { i.pixels[1] = Rgba(255, 0, 0, 128); }, 6, 8, {}},
-      {"grey 16, key", 0, 16, {{"tRNS", {0xFF, 0xFF}}}, grey16, none, 0, 16, grey16},
-      {"grey 16, one grey changed", 0, 16, {}, grey16, grey32, 0, 16, {0x1234, 0x2020, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0}},
-      {"grey 16, red", 0, 16, {}, grey16, red, 2, 16,
-       {0x1234, 0x1234, 0x1234, 0xFFFF, 0, 0, 0x00FF, 0x00FF, 0x00FF, 0xFFFF, 0xFFFF, 0xFFFF,
-        0x8000, 0x8000, 0x8000, 0x7FFF, 0x7FFF, 0x7FFF, 1, 1, 1, 0, 0, 0}},
-      {"grey and alpha 8", 4, 8, {}, {9, 255, 9, 0, 200, 7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}, clearFirst, 4, 8, {}},
-      {"grey and alpha 16", 4, 16, {}, greyAlpha16, none, 4, 16, greyAlpha16},
-      {"grey and alpha 16, red", 4, 16, {}, greyAlpha16, red, 6, 16, {}},
-      {"RGB 8", 2, 8, {}, rgb8, none, 2, 8, {}},
-      {"RGB 8, one cleared", 2, 8, {}, rgb8, clearFirst, 2, 8, {}},
-      {"RGB 8, two colours cleared", 2, 8, {}, rgb8, clearTwo, 6, 8, {}},
-      {"RGB 16, key", 2, 16, {{"tRNS", {0, 0, 1, 2, 0xFF, 0xFF}}}, rgb16, none, 2, 16, rgb16},
-      {"RGB 16, half alpha", 2, 16, {}, rgb16, half, 6, 16, {}},
-      {"palette 2", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, none, 3, 2, {}},
-      {"palette 2, inverted", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, invertAll, 3, 2, {}},
-      {"palette 1, red", 3, 1, {{"PLTE", {1, 2, 3, 4, 5, 6}}}, {0, 1, 0, 1, 0, 1, 0, 0}, red, 3, 2, {}},
-      {"palette 2, one entry unused", 3, 2, {{"PLTE", palette2}}, index2, red, 3, 2, {}},
-      {"palette 4", 3, 4, {{"PLTE", palette2}}, {0, 3, 2, 2, 1, 0, 1, 1}, none, 3, 4, {}},
-      {"palette 8", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, {0, 1, 2, 3, 4, 5, 6, 255}, none, 3, 8, {}},
-      {"palette 8, 512 colours", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, index8 + index8, invertHalf, 6, 8, {}},
-      {"RGBA 8", 6, 8, {}, rgba8, clearFirst, 6, 8, {}},
-      {"RGBA 16", 6, 16, {}, greyAlpha16 + greyAlpha16, grey32, 6, 16, {}},
+      {"grey 1", 0, 1, {}, grey1, {{none, 0, 1}, {grey85, 0, 2}, {grey51, 0, 4}, {red, 2, 8}}},
+      {"grey 2", 0, 2, {}, {0, 1, 2, 3, 3, 2, 1, 0}, {{none, 0, 2}}},
+      {"grey 4, key", 0, 4, {{"tRNS", {0, 9}}}, grey4, {{none, 0, 4}, {half, 4, 8}}},
+      {"grey 8", 0, 8, {}, grey8,
+       {{clearFirst, 0, 8}, {clearTwo, 4, 8}, {opaqueBefore, 4, 8}, {opaqueAfter, 4, 8}, {redHalf, 6, 8}}},
+      {"grey 16, key", 0, 16, {{"tRNS", {0xFF, 0xFF}}}, grey16, {{none, 0, 16, grey16}}},
+      {"grey 16", 0, 16, {}, grey16,
+       {{grey32, 0, 16, {0x1234, 0x2020, 0x00FF, 0xFFFF, 0x8000, 0x7FFF, 1, 0}},
+        {red, 2, 16, {0x1234, 0x1234, 0x1234, 0xFFFF, 0, 0, 0x00FF, 0x00FF, 0x00FF, 0xFFFF, 0xFFFF, 0xFFFF,
+                      0x8000, 0x8000, 0x8000, 0x7FFF, 0x7FFF, 0x7FFF, 1, 1, 1, 0, 0, 0}}}},
+      {"grey and alpha 8", 4, 8, {}, {9, 255, 9, 0, 200, 7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}, {{clearFirst, 4, 8}}},
+      {"grey and alpha 16", 4, 16, {}, greyAlpha16, {{none, 4, 16, greyAlpha16}, {red, 6, 16}}},
+      {"RGB 8", 2, 8, {}, rgb8, {{none, 2, 8}, {clearFirst, 2, 8}, {clearTwo, 6, 8}}},
+      {"RGB 16, key", 2, 16, {{"tRNS", {0, 0, 1, 2, 0xFF, 0xFF}}}, rgb16, {{none, 2, 16, rgb16}}},
+      {"RGB 16", 2, 16, {}, rgb16, {{half, 6, 16}}},
+      {"palette 2 and alpha", 3, 2, {{"PLTE", palette2}, {"tRNS", alpha2}}, index2, {{none, 3, 2}, {invertAll, 3, 2}}},
+      {"palette 1", 3, 1, {{"PLTE", {1, 2, 3, 4, 5, 6}}}, {0, 1, 0, 1, 0, 1, 0, 0}, {{red, 3, 2}}},
+      {"palette 2, an entry unused", 3, 2, {{"PLTE", palette2}}, index2, {{red, 3, 2}}},
+      {"palette 4", 3, 4, {{"PLTE", palette2}}, {0, 3, 2, 2, 1, 0, 1, 1}, {{none, 3, 4}}},
+      {"palette 8", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, {0, 1, 2, 3, 4, 5, 6, 255}, {{none, 3, 8}}},
+      {"palette 8, to 512 colours", 3, 8, {{"PLTE", palette8}, {"tRNS", alpha8}}, index8 + index8, {{invertHalf, 6, 8}}},
+      {"RGBA 8", 6, 8, {}, rgba8, {{clearFirst, 6, 8}}},
+      {"RGBA 16", 6, 16, {}, greyAlpha16 + greyAlpha16, {{grey32, 6, 16}}},
   };
   constexpr std::int32_t kWidth = 4;
   for (const auto& c : cases) {
-    for (const bool interlaced : {false, true}) {
-      SCOPED_TRACE(std::string(c.what) + (interlaced ? ", Adam7" : ", not interlaced"));
-      const int channels = ChannelsOf(c.type);
-      const auto height = static_cast<std::int32_t>(c.samples.size() / std::size_t(channels * kWidth));
+    const int channels = ChannelsOf(c.type);
+    const auto height = static_cast<std::int32_t>(c.samples.size() / std::size_t(channels * kWidth));
+    for (std::size_t k = 0; k < c.outcomes.size() * 2; ++k) {
+      const Outcome& outcome = c.outcomes[k / 2];
+      const bool interlaced = k % 2 == 1;
+      SCOPED_TRACE(std::string(c.what) + ", change " + std::to_string(k / 2) + (interlaced ? ", Adam7" : ""));
       PngBuilder builder(std::uint32_t(kWidth), std::uint32_t(height), c.depth, c.type, interlaced ? 1 : 0);
       for (const auto& [type, data] : c.chunks) builder.Chunk(type, data);
       DecodedPng decoded = DecodePngFile(builder.Finish(test::Rows(kWidth, height, c.depth, channels, interlaced, c.samples)), c.what);
-      c.change(decoded.image);
+      outcome.change(decoded.image);
       const std::vector<std::uint8_t> file = EncodePng(decoded.image, decoded.format);
       const PngHeader header = ReadPngHeader(file, c.what);
-      EXPECT_EQ(std::vector<int>({header.colourType, header.depth, header.interlaced}), std::vector<int>({c.outType, c.outDepth, 0}));
+      EXPECT_EQ(std::vector<int>({header.colourType, header.depth, header.interlaced}), std::vector<int>({outcome.type, outcome.depth, 0}));
       const DecodedPng back = DecodePngFile(file, c.what);
       EXPECT_EQ(back.image.pixels, decoded.image.pixels);
-      if (!c.outSamples.empty()) {
-        EXPECT_EQ(back.format.originals, c.outSamples);
+      if (!outcome.samples.empty()) {
+        EXPECT_EQ(back.format.originals, outcome.samples);
       }
     }
   }
