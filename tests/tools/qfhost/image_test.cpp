@@ -288,6 +288,7 @@ TEST(Png, LeavesOutAKeptChunkThatBreaksItsRules) {
       {"iCCP after PLTE", PngBuilder(1, 1, 8, 3).Chunk("PLTE", {1, 2, 3}).Chunk("iCCP", iccp).Finish({0, 0}),
        "it comes after the palette"},
       {"gAMA after IDAT", rgb().After("gAMA", {0, 0, 0, 1}).Finish(row), "it comes after the pixels"},
+      {"pHYs after IDAT", rgb().After("pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 1}).Finish(row), "it comes after the pixels"},
       {"pHYs unit 2", rgb().Chunk("pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 2}).Finish(row), "its unit 2 is not 0 or 1"},
       {"sRGB intent 4", rgb().Chunk("sRGB", {4}).Finish(row), "its rendering intent 4 is not 0 to 3"},
       {"gamma 0", rgb().Chunk("gAMA", {0, 0, 0, 0}).Finish(row), "its gamma is 0"},
