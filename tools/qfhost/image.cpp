@@ -21,15 +21,15 @@ enum RowFilter : std::uint8_t { kNone, kSub, kUp, kAverage, kPaeth, kRowFilters 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint8_t kDeepDepth = 16;  // the depth whose samples the decoder keeps
 
+// A chunk's length, type and CRC, around its data.
+constexpr std::size_t kChunkOverhead = 12;
+constexpr std::size_t kTypeAt = 4, kDataAt = 8;  // in a chunk
+
 // The encoder splits the compressed pixels into IDAT chunks of at most this many bytes.
 constexpr std::size_t kIdatSize = std::size_t{1} << 20;
 // The most a palette output's PLTE and tRNS take: their data (3 and 1 bytes an entry) twice,
 // as made and in the file, and their chunks' 12 bytes.
-constexpr std::uint64_t kPaletteChunkBytes = 2 * 4 * kMaxPaletteEntries + 2 * 12;
-
-// A chunk's length, type and CRC, around its data.
-constexpr std::size_t kChunkOverhead = 12;
-constexpr std::size_t kTypeAt = 4, kDataAt = 8;  // in a chunk
+constexpr std::uint64_t kPaletteChunkBytes = 2 * 4 * kMaxPaletteEntries + 2 * kChunkOverhead;
 // The longest chunk PNG allows: 2^31 - 1 bytes; also the largest width and height.
 constexpr std::uint32_t kMaxPngNumber = 0x7FFFFFFFu;
 constexpr std::uint32_t kIhdrLength = 13;
