@@ -302,6 +302,11 @@ void ScanlineWriter::Row(std::int32_t y, std::uint8_t* out) const {
     }
     return;
   }
+  // 8-bit RGBA, from a file of 8 bits or fewer: the pixels as they are, in the file's order.
+  if (format_.colourType == kRgba && depth == kByteDepth && source_.depth != kDeepDepth) {
+    PixelsToRgba(image_.pixels.data() + first, width, out);
+    return;
+  }
   const SampleReader samples(image_, source_);
   if (depth < kByteDepth) {  // grey
     const std::uint32_t step = GreyStep(depth);
