@@ -204,9 +204,9 @@ void SortOutApplyOperands(const CLI::App& command, Options& options) {
 
 void SetUpApply(CLI::App& command, Options& options) {
   command.description(
-      "run one filter on IN.png and write OUT.png, or on each IN.png into DIR or over itself; "
-      "pixels outside the rectangle keep their values, and the input's metadata is kept unless "
-      "--strip");
+      "run one filter on IN.png and write OUT.png, or, with --output-dir DIR or --in-place, on "
+      "each of several IN.png into DIR or over itself; pixels outside the rectangle keep their "
+      "values, and the input's metadata is kept unless --strip");
   AddModuleOperand(command, options);
   command
       .add_option("FILTER", options.filter,
