@@ -127,7 +127,8 @@ class HelpFormatter final : public CLI::Formatter {
     std::string help = make_description(app) + make_usage(app, name) + make_positionals(app) +
                        make_subcommands(app, mode) + make_groups(app, mode);
     help.erase(help.find_last_not_of('\n') + 1);  // CLI11 ends some groups with a blank line
-    return help + "\n\n" + make_footer(app);
+    const std::string footer = make_footer(app);
+    return help + (footer.empty() ? "\n" : "\n\n" + footer);
   }
   // A command's description starts its own help as a sentence; the general help lists it
   // as it stands.
