@@ -243,7 +243,7 @@ void SetUpApply(CLI::App& command, Options& options) {
       .add_option("--jobs", options.jobs,
                   "work on N files at once, 1 to 64 (default: one for each processor), within "
                   "the memory limit")
-      ->check(CLI::Range(1, kMaxJobs).description(""))
+      ->check(CLI::Range(1, kMaxJobs).description(""))  // the help names N, the text says 1 to 64
       ->type_name("N");
   command.add_flag("--strip", options.strip,
                    "leave out the input's metadata (colour space, text, Exif)");

@@ -123,7 +123,8 @@ class HelpFormatter final : public CLI::Formatter {
     label("Positionals", "Operands");
   }
 
-  std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+  std::string make_help(const CLI::App* app, std::string name,
+                        CLI::AppFormatMode mode) const override {
     std::string help = make_description(app) + make_usage(app, name) + make_positionals(app) +
                        make_subcommands(app, mode) + make_groups(app, mode);
     help.erase(help.find_last_not_of('\n') + 1);  // CLI11 ends some groups with a blank line
@@ -203,13 +204,15 @@ std::string Mismatch(const CLI::App& app, const CLI::App* command, std::string_v
   for (const CLI::App* part : {&app, command}) {
     if (part == nullptr) continue;
     for (const CLI::Option* option : part->get_options()) {
-      if (option->nonpositional() && option->get_items_expected_max() == 1 && option->count() > 1) {
+      if (option->nonpositional() && option->get_items_expected_max() == 1 &&
+          option->count() > 1) {
         return "option '" + option->get_name() + "' is given more than once";
       }
     }
   }
   const std::string name(stoppedAt.substr(0, stoppedAt.find('=')));
-  return "option '" + name + (name.size() < stoppedAt.size() ? "' takes no value" : "' needs a value");
+  const bool valueGiven = name.size() < stoppedAt.size();
+  return "option '" + name + (valueGiven ? "' takes no value" : "' needs a value");
 }
 
 // CLI11's error as one line. Its own messages for a value that fails a check (the check's

@@ -35,7 +35,8 @@ TEST(ParseArguments, ReadsEachCommandsOperandsWithDefaultOptions) {
   EXPECT_FALSE(apply.quiet);
 
   const Options batch = Parse({"apply", "m", "9", "a.png", "b.png", "c.png", "--in-place"});
-  EXPECT_TRUE(batch.inPlace && batch.inputs == (std::vector<std::string>{"a.png", "b.png", "c.png"}));
+  EXPECT_TRUE(batch.inPlace &&
+              batch.inputs == (std::vector<std::string>{"a.png", "b.png", "c.png"}));
   EXPECT_EQ(Parse({"apply", "m", "9", "a.png", "--output-dir", "d", "--jobs", "3"}).jobs, 3);
 
   const Options gallery = Parse({"gallery", "m.qfi", "in.png", "out.png"});
