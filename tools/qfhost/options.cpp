@@ -167,15 +167,6 @@ class HelpFormatter final : public CLI::Formatter {
   }
 };
 
-// "a", "a and b", "a, b and c".
-std::string JoinNames(const std::vector<std::string>& names) {
-  std::string text;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
-  }
-  return text;
-}
-
 // The first argument no part of the command line took: a word where a command belongs, an
 // unknown option, or an option of another command. `command` is the one given, or null.
 std::string Unclaimed(const CLI::App& app, const CLI::App* command) {
@@ -185,12 +176,13 @@ std::string Unclaimed(const CLI::App& app, const CLI::App* command) {
       return (command == nullptr ? "unknown command '" : "unexpected argument '") + argument + "'";
     }
     const std::string name = argument.substr(0, argument.find('='));
-    std::vector<std::string> owners;
+    std::string owners;  // "apply and gallery"
     for (const CLI::App* other : app.get_subcommands({})) {
-      if (other->get_option_no_throw(name) != nullptr) owners.push_back(other->get_name());
+      if (other->get_option_no_throw(name) == nullptr) continue;
+      owners += (owners.empty() ? "" : " and ") + other->get_name();
     }
     if (owners.empty()) return "unknown option '" + name + "'";
-    return "option '" + name + "' belongs to " + JoinNames(owners) +
+    return "option '" + name + "' belongs to " + owners +
            (command == nullptr ? ": give the command first" : ", not to " + command->get_name());
   }
   return "no command given";

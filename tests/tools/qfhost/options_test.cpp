@@ -17,6 +17,9 @@ using test::Rgba;
 
 Options Parse(const std::vector<std::string>& args) { return ParseArguments(args, Commands()); }
 
+// A rectangle's left, top, right and bottom.
+std::vector<std::int64_t> Sides(const auto& r) { return {r.left, r.top, r.right, r.bottom}; }
+
 TEST(ParseArguments, ReadsEachCommandsOperandsWithDefaultOptions) {
   const Options list = Parse({"list", "m.qfi"});
   EXPECT_EQ(list.command->name, "list");
@@ -52,8 +55,7 @@ TEST(ParseArguments, TakesOptionsAnywhereInEitherFormAndOperandsAfterDoubleDash)
   EXPECT_EQ(options.drawing, Rgba(0x10, 0x20, 0x30, 255));
   EXPECT_EQ(options.background, Rgba(4, 5, 6, 7));
   ASSERT_TRUE(options.rect.has_value());
-  EXPECT_EQ(options.rect->left, 1);
-  EXPECT_EQ(options.rect->bottom, 4);
+  EXPECT_EQ(Sides(*options.rect), (std::vector<std::int64_t>{1, 2, 3, 4}));
   EXPECT_TRUE(options.quiet);
   EXPECT_EQ(options.filter, "3");
   EXPECT_EQ(options.output, "out.png");
@@ -197,11 +199,7 @@ TEST(ParseColour, RefusesMalformedColoursNamingThem) {
 }
 
 TEST(ParseRect, ReadsFourIntegersAndRefusesEmptyOrMalformedOnes) {
-  const RectOption rect = ParseRect("-5,2,2147483647,9");
-  EXPECT_EQ(rect.left, -5);
-  EXPECT_EQ(rect.top, 2);
-  EXPECT_EQ(rect.right, 2147483647);
-  EXPECT_EQ(rect.bottom, 9);
+  EXPECT_EQ(Sides(ParseRect("-5,2,2147483647,9")), (std::vector<std::int64_t>{-5, 2, 2147483647, 9}));
 
   for (const char* text : {"", "1,2,3", "1,2,3,4,5", "a,2,3,4", "1,2,3,4x", " 1,2,3,4",
                            "1,2,3,2147483648", "-2147483649,0,1,1", "1.5,2,3,4",
@@ -213,17 +211,10 @@ TEST(ParseRect, ReadsFourIntegersAndRefusesEmptyOrMalformedOnes) {
 }
 
 TEST(RectInsideImage, AcceptsExactlyTheRectanglesInsideTheImage) {
-  const FilterRect whole = RectInsideImage(std::nullopt, 64, 48);
-  EXPECT_EQ(whole.left, 0);
-  EXPECT_EQ(whole.top, 0);
-  EXPECT_EQ(whole.right, 64);
-  EXPECT_EQ(whole.bottom, 48);
-
-  const FilterRect all = RectInsideImage(RectOption{0, 0, 64, 48}, 64, 48);
-  EXPECT_EQ(all.right, 64);
-  const FilterRect corner = RectInsideImage(RectOption{63, 47, 64, 48}, 64, 48);
-  EXPECT_EQ(corner.left, 63);
-  EXPECT_EQ(corner.top, 47);
+  for (const RectOption& inside : {RectOption{0, 0, 64, 48}, RectOption{63, 47, 64, 48}}) {
+    EXPECT_EQ(Sides(RectInsideImage(inside, 64, 48)), Sides(inside));
+  }
+  EXPECT_EQ(Sides(RectInsideImage(std::nullopt, 64, 48)), (std::vector<std::int64_t>{0, 0, 64, 48}));
 
   for (const RectOption& outside : {RectOption{-1, 0, 10, 10}, RectOption{0, -1, 10, 10},
                                     RectOption{0, 0, 65, 48}, RectOption{0, 0, 64, 49},
