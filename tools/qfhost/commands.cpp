@@ -1,5 +1,7 @@
 #include "tools/qfhost/commands.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,8 +24,16 @@
 namespace veilmere::qfhost {
 namespace {
 
+void SetUpList(CLI::App& command, Options& options) {
+  command.description(
+      "print the module's information line, then one line per filter: its index, category and "
+      "name, tab-separated, the labels converted to UTF-8");
+  command.footer("");  // the notes on files and limits are not list's
+  AddModuleOperand(command, options);
+}
+
 // Everything is gathered before the first line is printed, so a failure prints no list.
-void List(const Options& options, const Console& console) {
+int List(const Options& options, const Console& console, ProgressBar&) {
   const FilterModule module(options.module, {options.drawing, options.background});
   const std::string info = module.Info();
   const std::vector<FilterEntry> filters = module.Filters();
@@ -31,6 +41,7 @@ void List(const Options& options, const Console& console) {
   for (const FilterEntry& filter : filters) {
     console.out << filter.index << '\t' << filter.category << '\t' << filter.name << '\n';
   }
+  return kExitSuccess;
 }
 
 RunError StandardOutputFailed() {
@@ -172,6 +183,73 @@ void ApplyOne(const LoadedFilter& filter, const Options& options, const std::str
   WriteOutput(output, encoded, console);
 }
 
+// What CLI11 cannot check of apply's operands once it has read them: without --output-dir
+// or --in-place, they end in one input and its output.
+void SortOutApplyOperands(const CLI::App& command, Options& options) {
+  if (options.inPlace || !options.outputDir.empty()) return;  // the batch form: every input
+  if (command.count("--jobs") > 0) {
+    throw CLI::ValidationError("--jobs is for several inputs, with --output-dir DIR or --in-place");
+  }
+  if (options.inputs.size() < 2) throw CLI::RequiredError("OUT.png");
+  if (options.inputs.size() > 2) {
+    // Two files after the filter are an input and its output; a third is most likely one more
+    // input of a batch whose --output-dir or --in-place was forgotten.
+    throw CLI::ValidationError("unexpected argument '" + options.inputs[2] +
+                               "'; for several inputs add --output-dir DIR or --in-place");
+  }
+  options.input = options.inputs[0];
+  options.output = options.inputs[1];
+  options.inputs.clear();
+}
+
+void SetUpApply(CLI::App& command, Options& options) {
+  command.description(
+      "run one filter on IN.png and write OUT.png, or, with --output-dir DIR or --in-place, on "
+      "each of several IN.png into DIR or over itself; pixels outside the rectangle keep their "
+      "values, and the input's metadata is kept unless --strip");
+  AddModuleOperand(command, options);
+  command
+      .add_option("FILTER", options.filter,
+                  "an index as 'list' prints it, or a filter's English or Japanese name, such as "
+                  "\"Opacify\", \"Transparentize (Fill with FGC)\" or \"不透明化\"; English names in "
+                  "any case, with or without spaces around parentheses; Japanese ones with ASCII "
+                  "or full-width parentheses")
+      ->required();
+  command
+      .add_option("IN.png", options.inputs,
+                  "the input and its output ('-': standard input, standard output); with "
+                  "--output-dir or --in-place, any number of inputs: IN.png...")
+      ->required()
+      ->option_text("IN.png OUT.png");
+  command
+      .add_option_function<std::string>(
+          "--rect", [&options](const std::string& text) { options.rect = ParseRect(text); },
+          "filter only this rectangle, in pixels; left and top inclusive, right and bottom "
+          "exclusive (default: the whole image)")
+      ->check(SyntaxCheck([](std::string_view text) { ParseRect(text); }))
+      ->type_name("L,T,R,B");
+  AddColourOptions(command, options);
+  CLI::Option* outputDir =
+      command
+          .add_option("--output-dir", options.outputDir,
+                      "write each output into DIR, under its input's file name")
+          ->check([](const std::string& folder) {
+            return folder.empty() ? "an empty name is no folder ('.' is the current one)" : "";
+          })
+          ->type_name("DIR");
+  command.add_flag("--in-place", options.inPlace, "replace each input with its output")
+      ->excludes(outputDir);
+  command
+      .add_option("--jobs", options.jobs,
+                  "work on N files at once, 1 to 64 (default: one for each processor), within "
+                  "the memory limit")
+      ->check(CLI::Range(1, kMaxJobs).description(""))  // the help names N, the text says 1 to 64
+      ->type_name("N");
+  command.add_flag("--strip", options.strip,
+                   "leave out the input's metadata (colour space, text, Exif)");
+  command.callback([&command, &options] { SortOutApplyOperands(command, options); });
+}
+
 void Apply(const Options& options, const Console& console, ProgressBar& progress) {
   CheckOutput(options.output, console);
   const LoadedFilter filter = LoadFilter(options);
@@ -286,7 +364,23 @@ int ApplyBatch(const Options& options, const Console& console, ProgressBar& prog
   return counts.failed == 0 ? kExitSuccess : kExitFailure;
 }
 
-void MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {
+void SetUpGallery(CLI::App& command, Options& options) {
+  command.description(
+      "run every filter on the whole of IN.png and write one image: the input, then each result "
+      "in list order, left to right and top to bottom, each over a checkerboard that shows "
+      "transparency");
+  AddModuleOperand(command, options);
+  command.add_option("IN.png", options.input, "the input ('-': standard input)")->required();
+  command.add_option("OUT.png", options.output, "the gallery ('-': standard output)")->required();
+  AddColourOptions(command, options);
+  command
+      .add_option("--scale", options.scale,
+                  "show each image N times enlarged, 1 to 16 (default 1)")
+      ->check(CLI::Range(1, kMaxGalleryScale).description(""))
+      ->type_name("N");
+}
+
+int MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {
   CheckOutput(options.output, console);
   ReportInterruptWhileMaking(options.output, progress);
   PngHeader header;
@@ -330,9 +424,26 @@ void MakeGallery(const Options& options, const Console& console, ProgressBar& pr
   const std::vector<std::uint8_t> encoded = EncodePng(gallery.image(), std::vector<PngChunk>{}, rows);
   progress.End();
   WriteOutput(options.output, encoded, console);
+  return kExitSuccess;
 }
 
+int ApplyCommand(const Options& options, const Console& console, ProgressBar& progress) {
+  if (options.inPlace || !options.outputDir.empty()) return ApplyBatch(options, console, progress);
+  Apply(options, console, progress);
+  return kExitSuccess;
+}
+
+// qfhost's commands, in the order the help lists them. A new command is a row here, with its
+// set-up and its run function.
+constexpr Command kCommands[] = {
+    {"list", SetUpList, List},
+    {"apply", SetUpApply, ApplyCommand},
+    {"gallery", SetUpGallery, MakeGallery},
+};
+
 }  // namespace
+
+std::span<const Command> Commands() { return kCommands; }
 
 int Run(const std::vector<std::string>& args, const Console& console) {
   // Once the run is over, however it ends, an interrupt has nothing left to report.
@@ -340,27 +451,14 @@ int Run(const std::vector<std::string>& args, const Console& console) {
     ~ReportCleared() { SetInterruptReport(""); }
   } cleared;
   try {
-    const Options options = ParseArguments(args);
+    const Options options = ParseArguments(args, kCommands);
     int status = kExitSuccess;
-    if (options.version) {
-      console.out << "qfhost " << QFHOST_VERSION << '\n';
-    } else if (options.help) {
-      console.out << HelpText(options.command);
+    if (!options.helpOrVersion.empty()) {
+      console.out << options.helpOrVersion;
     } else {
       ProgressBar progress(console.err, console.errIsTerminal && !options.quiet,
                            console.errColumns);
-      switch (options.command) {
-        case Command::kList: List(options, console); break;
-        case Command::kApply:
-          if (options.inPlace || !options.outputDir.empty()) {
-            status = ApplyBatch(options, console, progress);
-          } else {
-            Apply(options, console, progress);
-          }
-          break;
-        case Command::kGallery: MakeGallery(options, console, progress); break;
-        case Command::kNone: break;  // ParseArguments refuses a command line without one
-      }
+      status = options.command->run(options, console, progress);
     }
     // What was printed must have arrived: a full disk or a closed pipe is a failure.
     errno = 0;

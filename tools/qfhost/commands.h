@@ -4,8 +4,11 @@
 
 #include <istream>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "tools/qfhost/options.h"
 
 namespace veilmere::qfhost {
 
@@ -18,6 +21,9 @@ struct Console {
   std::istream* in = nullptr;  // standard input, read as a PNG file when IN.png is "-"
   bool inIsTerminal = false;   // PNG data is never read from one
 };
+
+// qfhost's commands, in the order its help lists them.
+std::span<const Command> Commands();
 
 // Runs the command line `args` (without the program name) and returns the exit status. Every
 // failure ends as one line "qfhost: PROBLEM" on console.err and status 1, or 2 for a command

@@ -1,4 +1,4 @@
-// qfhost: runs a Quillfen filter module's filters on PNG images. See HelpText in options.cpp
+// qfhost: runs a Quillfen filter module's filters on PNG images. See `qfhost --help`
 // and the README.
 
 #include <cstdio>

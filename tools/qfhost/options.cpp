@@ -2,34 +2,40 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
+#include <memory>
+#include <sstream>
 
 #include "tools/qfhost/errors.h"
 
 namespace veilmere::qfhost {
 namespace {
 
-struct CommandSpec {
-  std::string_view name;
-  std::string_view operands;
-  std::size_t operandCount;
-  bool moreInputs;  // the last operand may repeat
-};
+constexpr char kDescription[] =
+    "qfhost runs the filters of a Quillfen filter module on PNG images, loading the module as "
+    "the paint program does.";
 
-const CommandSpec& SpecOf(Command command, bool batch) {
-  static constexpr CommandSpec kList{"list", "MODULE", 1, false};
-  static constexpr CommandSpec kApply{"apply", "MODULE FILTER IN.png OUT.png", 4, false};
-  static constexpr CommandSpec kApplyBatch{
-      "apply", "MODULE FILTER IN.png... with --output-dir or --in-place", 3, true};
-  static constexpr CommandSpec kGallery{"gallery", "MODULE IN.png OUT.png", 3, false};
-  switch (command) {
-    case Command::kApply: return batch ? kApplyBatch : kApply;
-    case Command::kGallery: return kGallery;
-    default: return kList;
-  }
-}
+// What the help says once, after the options: on the general help and on each command's.
+constexpr char kNotes[] =
+    "IN.png '-' is standard input. OUT.png is written whole or not at all; an existing file is "
+    "replaced only on success, keeping its mode; a symbolic link's target is replaced; a "
+    "device, FIFO, folder or file with several hard links is never replaced, nor is a name "
+    "ending in another image format's extension (.jpg, .gif, ...) used. The output keeps the "
+    "input's colour type and depth where they hold the result, else the smallest of its kind "
+    "that does; 16-bit samples the filter left keep their 16 bits.\n"
+    "Limits: at most 67108864 pixels (8192x8192) and 134217728 bytes (128 MiB) of file an "
+    "image; a run holds about 12 bytes a pixel (28 for 16-bit RGBA), at most 1 GiB.\n"
+    "In apply's batch form a file that fails is reported and the rest go on; a last line gives "
+    "the counts. No file is written twice in one batch, however it is named.\n"
+    "\n"
+    "Exit status: 0 success, 1 the run (or any file of a batch) failed, or a write to standard "
+    "output failed (a closed pipe too), 2 the command line is wrong, 130, 143 or 129 "
+    "interrupted (a line then says which output was left untouched).";
+
+constexpr std::size_t kHelpWidth = 92;   // columns of the help text
+constexpr std::size_t kHelpColumn = 20;  // where the descriptions of operands and options start
 
 std::vector<std::string_view> SplitCommas(std::string_view text) {
   std::vector<std::string_view> parts;
@@ -66,194 +72,252 @@ std::string RectText(const RectOption& r) {
          "," + std::to_string(r.bottom);
 }
 
-int ParseScale(std::string_view text) {
-  const auto value = ParseInteger(text, false);
-  if (!value || *value < 1 || *value > kMaxGalleryScale) {
-    throw UsageError("malformed scale '" + std::string(text) + "': use a whole number from 1 to " +
-                     std::to_string(kMaxGalleryScale));
+// `text` with each space after which the next word would pass `width` columns made a line
+// break; its own line breaks stay.
+std::string Wrap(std::string_view text, std::size_t width) {
+  std::string wrapped;
+  std::size_t column = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find_first_of(" \n", at), text.size());
+    const std::size_t length = end - at;
+    if (column > 0) {
+      wrapped += column + 1 + length > width ? '\n' : ' ';
+      column = wrapped.back() == '\n' ? 0 : column + 1;
+    }
+    wrapped += text.substr(at, length);
+    column += length;
+    if (end < text.size() && text[end] == '\n') {
+      wrapped += '\n';
+      column = 0;
+    }
+    at = end + 1;
   }
-  return static_cast<int>(*value);
+  return wrapped;
 }
 
-int ParseJobs(std::string_view text) {
-  const auto value = ParseInteger(text, false);
-  if (!value || *value < 1 || *value > kMaxJobs) {
-    throw UsageError("malformed job count '" + std::string(text) +
-                     "': use a whole number from 1 to " + std::to_string(kMaxJobs));
-  }
-  return static_cast<int>(*value);
+// How the help and the messages write an operand: its option text when it has one (apply's
+// "IN.png OUT.png"), else its name, with "..." when it repeats.
+std::string OperandText(const CLI::Option& operand) {
+  if (!operand.get_option_text().empty()) return operand.get_option_text();
+  return operand.get_name(true) + (operand.get_items_expected_max() > 1 ? "..." : "");
 }
 
-// The command line's grammar, for CLI11. Values stay text here and are read by qfhost's own
-// functions afterwards, so that each malformed value gets qfhost's message.
-struct Grammar {
-  CLI::App app{"qfhost"};
-  CLI::App* commands[3] = {};  // list, apply, gallery: in Command order after kNone
-  std::vector<std::string> operands;
-  std::string rect, drawing, background, scale, jobs;
+// A command's operands as its usage line writes them ("MODULE IN.png OUT.png").
+std::string OperandsOf(const CLI::App& command) {
+  std::string text;
+  for (const CLI::Option* operand : command.get_options([](const CLI::Option* option) {
+         return option->get_positional() && !option->get_group().empty();
+       })) {
+    text += (text.empty() ? "" : " ") + OperandText(*operand);
+  }
+  return text;
+}
 
-  explicit Grammar(Options& options) {
-    // qfhost prints its own help; CLI11's --help would print CLI11's and end the program.
-    app.set_help_flag();
-    // Anything the grammar does not know is collected and named in qfhost's own words below.
-    app.allow_extras();
-    // CLI11 on Windows would read "/x" as an option; qfhost's operands are often Unix paths.
-    app.allow_windows_style_options(false);
-    app.add_flag("-h,--help", options.help)->disable_flag_override();
-    app.add_flag("--version", options.version)->disable_flag_override();
-    app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
-    const char* names[] = {"list", "apply", "gallery"};
-    for (int i = 0; i < 3; ++i) {
-      CLI::App* command = app.add_subcommand(names[i]);
-      command->set_help_flag();
-      command->allow_extras();
-      command->allow_windows_style_options(false);
-      command->fallthrough();  // --help, --version and --quiet belong to every command
-      command->add_option("operands", operands);
-      commands[i] = command;
-    }
-    CLI::App* apply = commands[1];
-    CLI::App* gallery = commands[2];
-    apply->add_option("--rect", rect);
-    apply->add_option("--output-dir", options.outputDir);
-    apply->add_flag("--in-place", options.inPlace)->disable_flag_override();
-    apply->add_option("--jobs", jobs);
-    apply->add_flag("--strip", options.strip)->disable_flag_override();
-    for (CLI::App* command : {apply, gallery}) {
-      command->add_option("--fg", drawing);
-      command->add_option("--bg", background);
-    }
-    gallery->add_option("--scale", scale);
+// CLI11's help, laid out for qfhost: the description, the usage, the operands, the commands,
+// the options (with their values' names only: the descriptions say the rest), then the notes,
+// each wrapped to kHelpWidth columns.
+class HelpFormatter final : public CLI::Formatter {
+ public:
+  HelpFormatter() {
+    column_width(kHelpColumn);
+    label("Positionals", "Operands");
   }
 
-  // The command that takes `option` ("--scale"), or null.
-  const CLI::App* CommandTaking(const std::string& option) const {
-    for (const CLI::App* command : commands) {
-      if (command->get_option_no_throw(option) != nullptr) return command;
+  std::string make_help(const CLI::App* app, std::string name,
+                        CLI::AppFormatMode mode) const override {
+    std::string help = make_description(app) + make_usage(app, name) + make_positionals(app) +
+                       make_subcommands(app, mode) + make_groups(app, mode);
+    help.erase(help.find_last_not_of('\n') + 1);  // CLI11 ends some groups with a blank line
+    const std::string footer = make_footer(app);
+    return help + (footer.empty() ? "\n" : "\n\n" + footer);
+  }
+  // A command's description starts its own help as a sentence; the general help lists it
+  // as it stands.
+  std::string make_description(const CLI::App* app) const override {
+    std::string description = app->get_description();
+    if (app->get_parent() != nullptr) description[0] = char(std::toupper(description[0]));
+    return Wrap(description, kHelpWidth) + "\n\n";
+  }
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    if (app->get_parent() == nullptr) {
+      return "Usage: " + name + " COMMAND OPERANDS... [OPTIONS]\n       " + name +
+             " [COMMAND] --help | --version\n";
     }
-    return nullptr;
+    return "Usage: " + name + " " + OperandsOf(*app) + " [OPTIONS]\n";
+  }
+  std::string make_subcommand(const CLI::App* command) const override {
+    std::ostringstream entry;
+    CLI::detail::format_help(entry, command->get_name() + " " + OperandsOf(*command),
+                             Wrap(command->get_description(), kHelpWidth - kHelpColumn),
+                             kHelpColumn);
+    return entry.str();
+  }
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    return positional ? OperandText(*option) : option->get_name(false, true);
+  }
+  std::string make_option_opts(const CLI::Option* option) const override {
+    if (option->get_positional() || option->get_type_size() == 0) return "";
+    return " " + option->get_type_name();
+  }
+  std::string make_option_desc(const CLI::Option* option) const override {
+    return Wrap(option->get_description(), kHelpWidth - kHelpColumn);
+  }
+  std::string make_footer(const CLI::App* app) const override {
+    return app->get_footer().empty() ? "" : Wrap(app->get_footer(), kHelpWidth) + "\n";
   }
 };
 
-// CLI11's own complaints, in qfhost's words: it names the option as "--name" or "name".
-UsageError FromCli11(const CLI::ParseError& error) {
-  std::string text = error.what();
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
+// The first argument no part of the command line took: a word where a command belongs, an
+// unknown option, or an option of another command. `command` is the one given, or null.
+std::string Unclaimed(const CLI::App& app, const CLI::App* command) {
+  for (const std::string& argument : app.remaining()) {
+    if (argument == "--") continue;  // CLI11 keeps the "--" it met before any command
+    if (argument.size() < 2 || argument[0] != '-') {
+      return (command == nullptr ? "unknown command '" : "unexpected argument '") + argument + "'";
+    }
+    const std::string name = argument.substr(0, argument.find('='));
+    std::string owners;  // "apply and gallery"
+    for (const CLI::App* other : app.get_subcommands({})) {
+      if (other->get_option_no_throw(name) == nullptr) continue;
+      owners += (owners.empty() ? "" : " and ") + other->get_name();
+    }
+    if (owners.empty()) return "unknown option '" + name + "'";
+    return "option '" + name + "' belongs to " + owners +
+           (command == nullptr ? ": give the command first" : ", not to " + command->get_name());
   }
-  std::string name = text.substr(0, text.find_first_of(": "));
-  if (name.rfind("-", 0) != 0) name = "--" + name;
-  if (text.find("disallowed flag override") != std::string::npos) {
-    return UsageError("option '" + name + "' takes no value");
+  return "no command given";
+}
+
+// ArgumentMismatch is CLI11's one error for three mistakes, which its state tells apart: an
+// option given twice (found once every argument is read, its values counted), a value given
+// to a flag ("--quiet=yes"), and a value missing at the end of the line. `stoppedAt` is the
+// argument CLI11 was reading when it stopped.
+std::string Mismatch(const CLI::App& app, const CLI::App* command, std::string_view stoppedAt) {
+  for (const CLI::App* part : {&app, command}) {
+    if (part == nullptr) continue;
+    for (const CLI::Option* option : part->get_options()) {
+      if (option->nonpositional() && option->get_items_expected_max() == 1 &&
+          option->count() > 1) {
+        return "option '" + option->get_name() + "' is given more than once";
+      }
+    }
   }
-  if (text.find("required") != std::string::npos && text.find("missing") != std::string::npos) {
-    return UsageError("option '" + name + "' needs a value");
+  const std::string name(stoppedAt.substr(0, stoppedAt.find('=')));
+  const bool valueGiven = name.size() < stoppedAt.size();
+  return "option '" + name + (valueGiven ? "' takes no value" : "' needs a value");
+}
+
+// CLI11's error as one line. Its own messages for a value that fails a check (the check's
+// message after the option's name) and for options that exclude each other are such lines.
+std::string Problem(const CLI::App& app, const CLI::ParseError& error, std::string_view stoppedAt) {
+  const std::vector<CLI::App*> chosen = app.get_subcommands();
+  const CLI::App* command = chosen.empty() ? nullptr : chosen.front();
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error)) return Mismatch(app, command, stoppedAt);
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) || command == nullptr) {
+    return Unclaimed(app, command);
   }
-  if (text.find("At Most") != std::string::npos) {
-    return UsageError("option '" + name + "' is given more than once");
+  if (dynamic_cast<const CLI::RequiredError*>(&error)) {
+    return command->get_name() + " needs " + OperandsOf(*command);
   }
-  return UsageError(text.empty() ? "malformed command line" : text);
+  return error.what();
 }
 
 }  // namespace
 
-Options ParseArguments(const std::vector<std::string>& args) {
+Options ParseArguments(const std::vector<std::string>& args, std::span<const Command> commands) {
   Options options;
-  Grammar grammar(options);
-  // "--" is qfhost's to handle: every later argument is an operand, whatever it looks like.
-  const auto dashes = std::find(args.begin(), args.end(), "--");
-  std::vector<std::string> reversed(args.begin(), dashes);  // CLI11 takes them last first
-  std::reverse(reversed.begin(), reversed.end());
+  CLI::App app{kDescription, "qfhost"};
+  // Set before the commands are added, which take them over: the help's layout and notes,
+  // flags that take no value ("--quiet=yes" is a mistake), the help flag, and options of the
+  // whole command line read after a command too.
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.footer(kNotes);
+  app.option_defaults()->disable_flag_override();
+  app.set_help_flag("-h,--help", "show this help; after a command, that command's");
+  app.fallthrough();
+  // CLI11 on Windows would read "/x" as an option; qfhost's operands are often Unix paths.
+  app.allow_windows_style_options(false);
+  app.add_flag("-q,--quiet", options.quiet,
+               "no progress bar (one is drawn only when stderr is a terminal)");
+  app.set_version_flag("--version", std::string("qfhost ") + QFHOST_VERSION,
+                       "show qfhost's version");
+  app.require_subcommand(1);
+
+  // The operands a command does not take. CLI11 leaves a command once it lacks no operand,
+  // and at "--" would go back to reading options: this last, hidden operand of every command
+  // keeps "--" making every later argument an operand, and holds the extra ones refused below.
+  std::vector<std::string> unexpected;
+  std::vector<CLI::App*> subcommands;
+  for (const Command& command : commands) {
+    CLI::App* subcommand = app.add_subcommand(std::string(command.name));
+    subcommand->group("Commands");
+    subcommand->set_help_flag("-h,--help", "show this help");
+    command.setup(*subcommand, options);
+    subcommand->add_option("unexpected", unexpected)->group("");
+    subcommands.push_back(subcommand);
+  }
+
+  std::vector<std::string> unread(args.rbegin(), args.rend());  // CLI11 reads from the back
   try {
-    grammar.app.parse(reversed);
+    app.parse(unread);
+  } catch (const CLI::Success& success) {  // --help or --version
+    std::ostringstream text;
+    app.exit(success, text);
+    options.helpOrVersion = text.str();
+    return options;
   } catch (const CLI::ParseError& error) {
-    throw FromCli11(error);
+    const std::size_t read = args.size() - unread.size();
+    throw UsageError(Problem(app, error, read > 0 ? args[read - 1] : std::string()));
   }
-
-  const CLI::App* command = nullptr;
-  for (int i = 0; i < 3; ++i) {
-    if (grammar.commands[i]->parsed()) {
-      command = grammar.commands[i];
-      options.command = static_cast<Command>(i + 1);
-    }
-  }
-  // What no part of the grammar took: unknown options, options of another command, and
-  // (before a command) words that are not commands.
-  std::vector<std::string> extras = grammar.app.remaining();
-  if (command != nullptr) {
-    const std::vector<std::string> more = command->remaining();
-    extras.insert(extras.begin(), more.begin(), more.end());
-  }
-  for (const std::string& extra : extras) {
-    if (extra.size() < 2 || extra[0] != '-') {
-      if (command == nullptr) throw UsageError("unknown command '" + extra + "'");
-      throw UsageError("unexpected argument '" + extra + "'");
-    }
-    const std::string name = extra.substr(0, extra.find('='));
-    const CLI::App* owner = grammar.CommandTaking(name);
-    if (owner == nullptr) throw UsageError("unknown option '" + name + "'");
-    if (command == nullptr) throw UsageError("option '" + name + "' needs a command");
-    throw UsageError("option '" + name + "' is not one of " + command->get_name() + "'s options");
-  }
-  if (dashes != args.end()) {
-    if (command == nullptr) throw UsageError("no command given");
-    grammar.operands.insert(grammar.operands.end(), dashes + 1, args.end());
-  }
-
-  const auto given = [&](const char* name) {
-    return command != nullptr && command->get_option_no_throw(name) != nullptr &&
-           command->count(name) > 0;
-  };
-  if (given("--rect")) options.rect = ParseRect(grammar.rect);
-  if (given("--fg")) options.drawing = ParseColour(grammar.drawing);
-  if (given("--bg")) options.background = ParseColour(grammar.background);
-  if (given("--scale")) options.scale = ParseScale(grammar.scale);
-  if (given("--jobs")) options.jobs = ParseJobs(grammar.jobs);
-  if (given("--output-dir") && options.outputDir.empty()) {
-    throw UsageError("option '--output-dir' needs a folder ('.' is the current one)");
-  }
-  if (options.inPlace && !options.outputDir.empty()) {
-    throw UsageError("--in-place and --output-dir exclude each other");
-  }
-  if (options.help || options.version) return options;
-  if (options.command == Command::kNone) throw UsageError("no command given");
-
-  const std::vector<std::string>& operands = grammar.operands;
-  const bool batch = options.inPlace || !options.outputDir.empty();
-  if (given("--jobs") && !batch) {
-    throw UsageError("--jobs is for several inputs, with --output-dir DIR or --in-place");
-  }
-  const CommandSpec& entry = SpecOf(options.command, batch);
-  if (operands.size() < entry.operandCount) {
-    throw UsageError(std::string(entry.name) + " needs " + std::string(entry.operands));
-  }
-  if (!entry.moreInputs && operands.size() > entry.operandCount) {
-    // Two files after the filter are an input and its output; a third is most likely one
-    // more input of a batch whose --output-dir or --in-place was forgotten.
-    throw UsageError("unexpected argument '" + operands[entry.operandCount] + "'" +
-                     (options.command == Command::kApply
-                          ? "; for several inputs add --output-dir DIR or --in-place"
-                          : ""));
-  }
-  options.module = operands[0];
-  switch (options.command) {
-    case Command::kApply:
-      options.filter = operands[1];
-      if (batch) {
-        options.inputs.assign(operands.begin() + 2, operands.end());
-      } else {
-        options.input = operands[2];
-        options.output = operands[3];
-      }
-      break;
-    case Command::kGallery:
-      options.input = operands[1];
-      options.output = operands[2];
-      break;
-    default:
-      break;
+  if (!unexpected.empty()) throw UsageError("unexpected argument '" + unexpected.front() + "'");
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    if (app.got_subcommand(subcommands[i])) options.command = &commands[i];
   }
   return options;
+}
+
+CLI::Option* AddModuleOperand(CLI::App& command, Options& options) {
+  return command
+      .add_option("MODULE", options.module,
+                  "the path of a filter module (.qfi on Windows, .so on Linux)")
+      ->required();
+}
+
+void AddColourOptions(CLI::App& command, Options& options) {
+  const struct {
+    const char* name;
+    Pixel* colour;
+    const char* description;
+  } colours[] = {
+      {"--fg", &options.drawing,
+       "the drawing colour the module is given (default #000000, black): #RRGGBB or #RRGGBBAA "
+       "in hexadecimal ('#' optional; quote it in a shell), or R,G,B or R,G,B,A in decimal; "
+       "alpha is 255 when omitted"},
+      {"--bg", &options.background,
+       "the background colour the module is given (default #FFFFFF, white), written as --fg's"},
+  };
+  for (const auto& option : colours) {
+    command
+        .add_option_function<std::string>(
+            option.name,
+            [colour = option.colour](const std::string& text) { *colour = ParseColour(text); },
+            option.description)
+        ->check(SyntaxCheck([](std::string_view text) { ParseColour(text); }))
+        ->type_name("COLOUR");
+  }
+}
+
+CLI::Validator SyntaxCheck(std::function<void(std::string_view)> read) {
+  return CLI::Validator(
+      [read](std::string& text) -> std::string {
+        try {
+          read(text);
+        } catch (const UsageError& error) {
+          return error.what();
+        }
+        return {};
+      },
+      "");
 }
 
 Pixel ParseColour(std::string_view text) {
@@ -318,106 +382,6 @@ FilterRect RectInsideImage(const std::optional<RectOption>& rect, std::int32_t w
   }
   return FilterRect{static_cast<std::int32_t>(r.left), static_cast<std::int32_t>(r.top),
                     static_cast<std::int32_t>(r.right), static_cast<std::int32_t>(r.bottom)};
-}
-
-std::string HelpText(Command command) {
-  static constexpr char kGeneral[] =
-      "qfhost runs the filters of a Quillfen filter module on PNG images, loading the module\n"
-      "as the paint program does.\n"
-      "\n"
-      "Usage:\n"
-      "  qfhost list MODULE\n"
-      "  qfhost apply MODULE FILTER IN.png OUT.png [--rect L,T,R,B] [--fg COLOUR] [--bg COLOUR]\n"
-      "               [--strip]\n"
-      "  qfhost apply MODULE FILTER IN.png... (--output-dir DIR | --in-place) [options]\n"
-      "  qfhost gallery MODULE IN.png OUT.png [--fg COLOUR] [--bg COLOUR] [--scale N]\n"
-      "  qfhost [COMMAND] --help | --version\n"
-      "\n"
-      "Commands:\n"
-      "  list     print the module's information line, then one line per filter:\n"
-      "           index, category and name, tab-separated\n"
-      "  apply    run one filter on IN.png and write the result to OUT.png ('-': standard\n"
-      "           output), or on each IN.png into DIR or over itself\n"
-      "  gallery  run every filter on IN.png and write a grid of the results, input first,\n"
-      "           over a checkerboard that shows transparency\n";
-  // Each option's lines, shown in the help of the commands that take it.
-  enum : unsigned { kForApply = 1, kForGallery = 2, kForAll = 3 };
-  static constexpr struct {
-    unsigned commands;
-    const char* text;
-  } kOptionLines[] = {
-      {kForApply,
-       "  --rect L,T,R,B  apply: filter only this rectangle, in pixels; left and top inclusive,\n"
-       "                  right and bottom exclusive (default: the whole image)\n"},
-      {kForAll, "  --fg COLOUR     the drawing colour the module is given (default #000000, black)\n"},
-      {kForAll, "  --bg COLOUR     the background colour the module is given (default #FFFFFF, white)\n"},
-      {kForGallery, "  --scale N       gallery: show each image N times enlarged, 1 to 16 (default 1)\n"},
-      {kForApply, "  --output-dir DIR  apply: write each output into DIR, under its input's file name\n"},
-      {kForApply, "  --in-place      apply: replace each input with its output\n"},
-      {kForApply, "  --jobs N        apply: work on N files at once, 1 to 64 (default: one for each\n"
-                  "                  processor), within the memory limit\n"},
-      {kForApply, "  --strip         apply: leave out the input's metadata (colour space, text, Exif)\n"},
-      {kForAll,
-       "  -q, --quiet     no progress bar (one is drawn only when stderr is a terminal)\n"
-       "  -h, --help      show this help\n"
-       "  --version       show qfhost's version\n"
-       "\n"
-       "MODULE is the path of a filter module (.qfi on Windows, .so on Linux).\n"},
-      {kForApply,
-       "FILTER is an index as 'list' prints it, or a filter's English or Japanese name,\n"
-       "such as \"Opacify\", \"Transparentize (Fill with FGC)\" or \"不透明化\"; English names\n"
-       "in any case, with or without spaces around parentheses; Japanese ones with ASCII or\n"
-       "full-width parentheses.\n"},
-      {kForAll,
-       "COLOUR is #RRGGBB or #RRGGBBAA in hexadecimal ('#' optional; quote it in a shell),\n"
-       "or R,G,B or R,G,B,A in decimal; alpha is 255 when omitted.\n"
-       "IN.png '-' is standard input. OUT.png is written whole or not at all; an existing\n"
-       "file is replaced only on success, keeping its mode; a symbolic link's target is\n"
-       "replaced; a device, FIFO, folder or file with several hard links is never replaced,\n"
-       "nor is a name ending in another image format's extension (.jpg, .gif, ...) used.\n"
-       "The output keeps the input's colour type and depth where they hold the result, else\n"
-       "the smallest of its kind that does; 16-bit samples the filter left keep their 16 bits.\n"
-       "Limits: at most 67108864 pixels (8192x8192) and 134217728 bytes (128 MiB) of file\n"
-       "an image; a run holds about 12 bytes a pixel (28 for 16-bit RGBA), at most 1 GiB.\n"},
-      {kForApply,
-       "In the batch form a file that fails is reported and the rest go on; a last line\n"
-       "gives the counts. No file is written twice in one batch, however it is named.\n"},
-      {kForAll,
-       "\n"
-       "Exit status: 0 success, 1 the run (or any file of a batch) failed, or a write to\n"
-       "standard output failed (a closed pipe too), 2 the command line is wrong, 130, 143\n"
-       "or 129 interrupted (a line then says which output was left untouched).\n"},
-  };
-  const auto optionsText = [](unsigned commands) {
-    std::string text = "\nOptions:\n";
-    for (const auto& line : kOptionLines) {
-      if ((line.commands & commands) != 0) text += line.text;
-    }
-    return text;
-  };
-  switch (command) {
-    case Command::kList:
-      return "Usage: qfhost list MODULE\n"
-             "Prints the module's information line, then one line per filter: its index,\n"
-             "category and name, tab-separated, the labels converted to UTF-8.\n";
-    case Command::kApply:
-      return "Usage: qfhost apply MODULE FILTER IN.png OUT.png [--rect L,T,R,B] [--fg COLOUR]\n"
-             "                    [--bg COLOUR] [--strip] [--quiet]\n"
-             "       qfhost apply MODULE FILTER IN.png... (--output-dir DIR | --in-place) ...\n"
-             "Runs one filter on IN.png and writes OUT.png (RGBA, '-' for standard output), or\n"
-             "on each IN.png into DIR or over itself; pixels outside the rectangle keep their\n"
-             "values, and the input's metadata is kept unless --strip.\n" +
-             optionsText(kForApply);
-    case Command::kGallery:
-      return "Usage: qfhost gallery MODULE IN.png OUT.png [--fg COLOUR] [--bg COLOUR]\n"
-             "                      [--scale N] [--quiet]\n"
-             "Runs every filter on the whole of IN.png and writes one image: the input and each\n"
-             "result in list order, left to right and top to bottom, over a checkerboard.\n" +
-             optionsText(kForGallery);
-    case Command::kNone:
-      break;
-  }
-  return std::string(kGeneral) + optionsText(kForAll);
 }
 
 }  // namespace veilmere::qfhost

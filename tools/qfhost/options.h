@@ -1,18 +1,40 @@
 #pragma once
-// qfhost's command line: the command, its operands and its options, read into one structure
-// before anything is loaded or opened.
+// qfhost's command line, read with CLI11 into one structure before anything is loaded or
+// opened: the command, its operands and its options. Each command puts its own part on the
+// command line (Command::setup); this file holds what they share.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/host_api.h"
 
+namespace CLI {
+class App;
+class Option;
+class Validator;
+}  // namespace CLI
+
 namespace veilmere::qfhost {
 
-enum class Command { kNone, kList, kApply, kGallery };
+struct Console;
+class ProgressBar;
+struct Options;
+
+// One of qfhost's commands. commands.cpp lists them in one table, in the order the help shows
+// them; nothing else names them.
+struct Command {
+  std::string_view name;
+  // Adds the command's description, operands and options, each with its description and the
+  // checks CLI11 runs on it, to its subcommand `command`, read into `options`.
+  void (*setup)(CLI::App& command, Options& options);
+  // Carries it out; returns the exit status.
+  int (*run)(const Options& options, const Console& console, ProgressBar& progress);
+};
 
 // A rectangle as written on the command line, before it is checked against an image: left and
 // top inclusive, right and bottom exclusive, each within the range of a 32-bit integer.
@@ -31,11 +53,12 @@ inline constexpr int kMaxGalleryScale = 16;
 inline constexpr int kMaxJobs = 64;
 
 struct Options {
-  Command command = Command::kNone;
-  bool help = false;     // --help: print the help of `command` (or the general help) and stop
-  bool version = false;  // --version
-  bool quiet = false;    // --quiet: no progress bar
-  bool strip = false;    // apply: --strip, no metadata chunks in the output
+  const Command* command = nullptr;  // null only with helpOrVersion
+  // With --help or --version: what to print instead of running a command (the help of the
+  // command line or of the command given, or the version line).
+  std::string helpOrVersion;
+  bool quiet = false;  // --quiet: no progress bar
+  bool strip = false;  // apply: --strip, no metadata chunks in the output
   std::string module;
   std::string filter;  // apply: an index, or an English or Japanese filter name
   std::string input;   // the one input of gallery and of apply's single form
@@ -52,13 +75,21 @@ struct Options {
   int scale = 1;  // gallery: each image pixel becomes scale x scale gallery pixels
 };
 
-// Reads the arguments that follow the program name (with CLI11). The command comes first;
+// Reads the arguments that follow the program name, for `commands`. The command comes first;
 // options may stand anywhere after it, as "--name value" or "--name=value", and short flags
 // may be combined ("-qh"); "--" makes every later argument an operand. With --help or
-// --version the operands are not checked. Throws UsageError, one line, for an unknown
-// command or option, an option the command does not take or that is given twice, a missing
-// or extra operand, or a malformed value.
-Options ParseArguments(const std::vector<std::string>& args);
+// --version the operands are not checked. Throws UsageError, one line naming the argument
+// and the fault, for the first mistake: an unknown command or option, an option the command
+// does not take or that is given twice, a missing or extra operand, a malformed value.
+Options ParseArguments(const std::vector<std::string>& args, std::span<const Command> commands);
+
+// What the commands' set-ups share. MODULE, the first operand of every command:
+CLI::Option* AddModuleOperand(CLI::App& command, Options& options);
+// --fg and --bg, the colours the module is given:
+void AddColourOptions(CLI::App& command, Options& options);
+// CLI11's check of a value that `read` reads (ParseColour, ParseRect): it refuses the value
+// with the message of the UsageError `read` throws.
+CLI::Validator SyntaxCheck(std::function<void(std::string_view)> read);
 
 // "#RRGGBB", "#RRGGBBAA" (hexadecimal, '#' optional; alpha 255 when omitted) or "R,G,B" and
 // "R,G,B,A" (decimal 0 to 255). Throws UsageError naming the text otherwise.
@@ -73,9 +104,6 @@ RectOption ParseRect(std::string_view text);
 // RunError otherwise.
 FilterRect RectInsideImage(const std::optional<RectOption>& rect, std::int32_t width,
                            std::int32_t height);
-
-// The text --help prints: the general help for Command::kNone, else that command's.
-std::string HelpText(Command command);
 
 // The one-line hint a usage error ends with.
 inline constexpr char kHelpHint[] = "see 'qfhost --help'";

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qfhost end to end, run as a user runs it from a shell: help, list, apply against the golden
-# images, gallery, and the bad inputs that only a whole program meets (its command line, its
-# files' kinds). A failure must be one line on stderr, a non-zero status, nothing on stdout,
+# images, gallery, and the bad inputs that only a whole program meets (its files' kinds, a
+# terminal, signals). A failure must be one line on stderr, a non-zero status, nothing on stdout,
 # and no output or temporary file left behind.
 #
 # Usage: qfhost_cli_test.sh WORK SOURCE MODULE QFHOST MAKE_SAMPLE PNG_COMPARE [RUNNER...]
@@ -50,11 +50,7 @@ mkdir -p "$work/apply" "$work/with space"
 qf --version
 if [[ $status -eq 77 ]]; then cat "$work/stderr" >&2; exit 77; fi
 
-# -- help and version
-qf --help
-check "--help prints the usage" eval 'succeeded && grep -q "^Usage:" "$work/stdout"'
-qf apply --help
-check "apply --help prints apply's usage" eval 'succeeded && grep -q "^Usage: qfhost apply" "$work/stdout"'
+# -- the version (it and the help: options_test.cpp)
 qf --version
 check "--version" eval 'succeeded && grep -qx "qfhost [0-9.]*" "$work/stdout"'
 
@@ -117,7 +113,7 @@ check "apply may write over its input" succeeded
 status=$?
 check "apply to standard output" eval 'succeeded && same_png "$work/apply/stdout.png" "$data"/golden/08-*.png'
 
-# -- batches: into a folder, going on past a bad file, and in place
+# -- a batch into a folder, going on past a bad file (in place: commands_test.cpp)
 mkdir -p "$work/batch/in" "$work/batch/out"
 cp "$sample" "$work/batch/in/a.png"
 cp "$sample" "$work/batch/in/c.png"
@@ -130,15 +126,7 @@ check "a batch into a folder reports the bad file and the counts, status 1" eval
    grep -qx "qfhost: 2 of 3 files written, 1 failed" "$work/stderr" && [[ ! -e $work/batch/out/b.png ]]'
 check "the batch's good files are written" same_png \
   "$work/batch/out/a.png" "$data"/golden/09-*.png "$work/batch/out/c.png" "$data"/golden/09-*.png
-qf apply "$module" 9 "$work/batch/in/a.png" "$work/batch/in/c.png" --in-place --quiet
-check "a batch in place" eval '[[ $status -eq 0 ]] && grep -qx "qfhost: 2 of 2 files written, 0 failed" "$work/stderr"'
-check "in place, each input is replaced by its result" same_png \
-  "$work/batch/in/a.png" "$data"/golden/09-*.png "$work/batch/in/c.png" "$data"/golden/09-*.png
 check "a batch leaves no temporary file" eval '[[ -z $(find "$work/batch" -name "*.tmp-*") ]]'
-
-# -- the README's filter names and a slip's suggestion
-qf apply "$module" "Transparentize (Fill with FGC)" "$sample" "$work/apply/readme-name.png"
-check "the README's spelling of a name" eval 'succeeded && same_png "$work/apply/readme-name.png" "$data"/golden/01-*.png'
 
 # -- gallery: the README's image
 qf gallery "$module" "$sample" "$work/gallery.png" --scale 3
@@ -168,27 +156,13 @@ fails() {
 }
 mkdir -p "$work/bad"
 out=$work/bad/out.png
-printf 'not a picture' >"$work/text.png"
-head -c 100 "$sample" >"$work/cut.png"
-# A PNG header of 20000 x 20000 pixels and nothing more.
-printf '\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x4e\x20\x00\x00\x4e\x20\x08\x06\x00\x00\x00\xe3\x70\x46\x39' >"$work/huge.png"
 
-# The bad inputs that end with status 1 are a table of commands_test.cpp, run in-process on
-# both builds; here, one shows the built program's own status and line.
+# The bad inputs that end with status 1 are tables of commands_test.cpp, image_test.cpp and
+# module_test.cpp, and every malformed command line (status 2) one of options_test.cpp, run
+# in-process on both builds; here, one of each shows the built program's own status and line.
 check "missing input" fails 1 "cannot read '$work/none.png'" apply "$module" 0 "$work/none.png" "$out"
-check "damaged PNG" fails 1 "'$work/cut.png' is a damaged PNG file" apply "$module" 0 "$work/cut.png" "$out"
-check "malformed rectangle" fails 2 "malformed rectangle '1,2,3'" apply "$module" 0 "$sample" "$out" --rect 1,2,3
-check "empty rectangle" fails 2 "rectangle 5,0,5,9 is empty" apply "$module" 0 "$sample" "$out" --rect 5,0,5,9
-check "malformed colour" fails 2 "malformed colour '#12345'" apply "$module" 0 "$sample" "$out" --fg '#12345'
-check "malformed background colour" fails 2 "malformed colour '1,2,300'" gallery "$module" "$sample" "$out" --bg 1,2,300
-check "unknown option" fails 2 "unknown option '--blur'" apply "$module" 0 "$sample" "$out" --blur
-check "missing operand" fails 2 "apply needs MODULE FILTER IN.png OUT.png" apply "$module" 0 "$sample"
-check "no command" fails 2 "no command given"
-check "a misspelt filter gets a suggestion" fails 1 "did you mean 'Opacify'" apply "$module" Opacfy "$sample" "$out"
-check "--in-place with --output-dir" fails 2 "exclude each other" apply "$module" 0 "$sample" --in-place --output-dir "$work/bad"
-check "a missing output folder, before any input is read" fails 1 "output folder" apply "$module" 0 "$work/text.png" --output-dir "$work/none"
+check "malformed colour" fails 2 "--fg: malformed colour '#12345'" apply "$module" 0 "$sample" "$out" --fg '#12345'
 check "an output a folder holds is refused" fails 1 "it is a folder" apply "$module" 0 "$sample" "$work/bad/.."
-check "a file that is too large" fails 1 "more than the 67108864 qfhost takes" apply "$module" 0 "$work/huge.png" "$out"
 
 # -- files qfhost must never replace, and what a replaced file keeps (POSIX file kinds:
 # natively only)
