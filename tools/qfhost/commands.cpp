@@ -239,12 +239,9 @@ void SetUpApply(CLI::App& command, Options& options) {
           ->type_name("DIR");
   command.add_flag("--in-place", options.inPlace, "replace each input with its output")
       ->excludes(outputDir);
-  command
-      .add_option("--jobs", options.jobs,
-                  "work on N files at once, 1 to 64 (default: one for each processor), within "
-                  "the memory limit")
-      ->check(CLI::Range(1, kMaxJobs).description(""))  // the help names N, the text says 1 to 64
-      ->type_name("N");
+  AddWholeNumberOption(command, "--jobs", options.jobs, 1, kMaxJobs, "job count",
+                       "work on N files at once, 1 to 64 (default: one for each processor), "
+                       "within the memory limit");
   command.add_flag("--strip", options.strip,
                    "leave out the input's metadata (colour space, text, Exif)");
   command.callback([&command, &options] { SortOutApplyOperands(command, options); });
@@ -373,11 +370,8 @@ void SetUpGallery(CLI::App& command, Options& options) {
   command.add_option("IN.png", options.input, "the input ('-': standard input)")->required();
   command.add_option("OUT.png", options.output, "the gallery ('-': standard output)")->required();
   AddColourOptions(command, options);
-  command
-      .add_option("--scale", options.scale,
-                  "show each image N times enlarged, 1 to 16 (default 1)")
-      ->check(CLI::Range(1, kMaxGalleryScale).description(""))
-      ->type_name("N");
+  AddWholeNumberOption(command, "--scale", options.scale, 1, kMaxGalleryScale, "scale",
+                       "show each image N times enlarged, 1 to 16 (default 1)");
 }
 
 int MakeGallery(const Options& options, const Console& console, ProgressBar& progress) {

@@ -307,6 +307,25 @@ void AddColourOptions(CLI::App& command, Options& options) {
   }
 }
 
+CLI::Option* AddWholeNumberOption(CLI::App& command, const std::string& name, int& value,
+                                  int low, int high, const std::string& what,
+                                  const std::string& description) {
+  const auto read = [low, high, what](std::string_view text) {
+    const auto number = ParseInteger(text, false);
+    if (!number || *number < low || *number > high) {
+      throw UsageError("malformed " + what + " '" + std::string(text) +
+                       "': use a whole number from " + std::to_string(low) + " to " +
+                       std::to_string(high));
+    }
+    return static_cast<int>(*number);
+  };
+  return command
+      .add_option_function<std::string>(
+          name, [&value, read](const std::string& text) { value = read(text); }, description)
+      ->check(SyntaxCheck(read))
+      ->type_name("N");
+}
+
 CLI::Validator SyntaxCheck(std::function<void(std::string_view)> read) {
   return CLI::Validator(
       [read](std::string& text) -> std::string {

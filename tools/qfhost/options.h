@@ -87,6 +87,13 @@ Options ParseArguments(const std::vector<std::string>& args, std::span<const Com
 CLI::Option* AddModuleOperand(CLI::App& command, Options& options);
 // --fg and --bg, the colours the module is given:
 void AddColourOptions(CLI::App& command, Options& options);
+// An option whose value is a whole number from `low` to `high`, read into `value`. It is read
+// as decimal: CLI11's own reading of integers would take "010" as octal and "0x10" as
+// hexadecimal. `what` names the value in the message: "malformed scale '0': use a whole
+// number from 1 to 16".
+CLI::Option* AddWholeNumberOption(CLI::App& command, const std::string& name, int& value,
+                                  int low, int high, const std::string& what,
+                                  const std::string& description);
 // CLI11's check of a value that `read` reads (ParseColour, ParseRect): it refuses the value
 // with the message of the UsageError `read` throws.
 CLI::Validator SyntaxCheck(std::function<void(std::string_view)> read);

@@ -70,6 +70,7 @@ TEST(ParseArguments, TakesOptionsAnywhereInEitherFormAndOperandsAfterDoubleDash)
   EXPECT_EQ(late.inputs, (std::vector<std::string>{"a.png", "-b.png", "--strip"}));
 
   EXPECT_EQ(Parse({"gallery", "m", "i", "o", "--scale", "16"}).scale, 16);
+  EXPECT_EQ(Parse({"gallery", "m", "i", "o", "--scale", "010"}).scale, 10);  // decimal, not octal
 }
 
 // --help and --version print on stdout, status 0, whatever else the line holds; each
@@ -139,9 +140,9 @@ TEST(ParseArguments, EveryMalformedCommandLineGetsOneLineAndStatus2) {
       {{"gallery", "m", "i", "o", "--rect", "0,0,1,1"}, "option '--rect' belongs to apply, not to gallery"},
       {{"apply", "m", "0", "i", "o", "--scale", "2"}, "option '--scale' belongs to gallery, not to apply"},
       {{"--fg", "#000000"}, "option '--fg' belongs to apply and gallery: give the command first"},
-      {{"gallery", "m", "i", "o", "--scale", "0"}, "--scale: Value 0 not in range 1 to 16"},
-      {{"gallery", "m", "i", "o", "--scale", "17"}, "--scale: Value 17 not in range 1 to 16"},
-      {{"gallery", "m", "i", "o", "--scale", "2x"}, "--scale: Value 2x not in range 1 to 16"},
+      {{"gallery", "m", "i", "o", "--scale", "0"}, "--scale: malformed scale '0': use a whole number from 1 to 16"},
+      {{"gallery", "m", "i", "o", "--scale", "17"}, "--scale: malformed scale '17': use a whole number from 1 to 16"},
+      {{"gallery", "m", "i", "o", "--scale", "2x"}, "--scale: malformed scale '2x': use a whole number from 1 to 16"},
       {{"apply", "m", "0", "i", "o", "--fg", "#12"},
        "--fg: malformed colour '#12': use #RRGGBB, #RRGGBBAA, R,G,B or R,G,B,A"},
       {{"gallery", "m", "i", "o", "--bg", "1,2,300"},
@@ -156,7 +157,8 @@ TEST(ParseArguments, EveryMalformedCommandLineGetsOneLineAndStatus2) {
       {{"apply", "m", "0", "a", "--in-place", "--output-dir", "x"}, "--output-dir excludes --in-place"},
       {{"apply", "m", "9", "a", "b", "--jobs", "2"},
        "--jobs is for several inputs, with --output-dir DIR or --in-place"},
-      {{"apply", "m", "9", "a", "--in-place", "--jobs", "65"}, "--jobs: Value 65 not in range 1 to 64"},
+      {{"apply", "m", "9", "a", "--in-place", "--jobs", "65"}, "--jobs: malformed job count '65': use a whole number from 1 to 64"},
+      {{"apply", "m", "9", "a", "--in-place", "--jobs", "0x10"}, "--jobs: malformed job count '0x10': use a whole number from 1 to 64"},
   };
   for (const auto& c : cases) {
     const Result result = RunQfhost(c.args);
