@@ -51,7 +51,7 @@ std::optional<std::uint32_t> FixedChunkLength(ChunkType type, std::uint8_t colou
 
 // True for the chunks carried from the input to the output: those that say how the pixels
 // look (iCCP, sRGB, gAMA, cHRM, pHYs), text (tEXt, zTXt, iTXt) and eXIf. A grey input's iCCP
-// is not kept: its profile describes grey samples, and the output is RGBA.
+// is not kept: its profile describes grey samples, and the output may need colour.
 bool IsKeptChunk(ChunkType type, std::uint8_t colourType);
 bool IsKeptChunk(const std::string& type, std::uint8_t colourType);
 
