@@ -1,6 +1,7 @@
 #include "tools/qfhost/module.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "hostkit/text.h"
 #include "tools/qfhost/errors.h"
@@ -173,8 +174,13 @@ std::string_view JapanesePart(std::string_view label) {
   return bar == std::string_view::npos ? std::string_view() : label.substr(bar + 1);
 }
 
-std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query) {
-  if (query.empty()) throw RunError("unknown filter '' ('qfhost list MODULE' shows every filter)");
+namespace {
+
+// The filter an index names ("3"), or nullopt where the query is no run of digits. Throws
+// RunError for an index past the last filter, and for a number that is no index ("-1", "2.5"):
+// those are answered with the indexes, not with names a few characters away.
+std::optional<std::int32_t> FindByIndex(const std::vector<FilterEntry>& filters,
+                                        std::string_view query) {
   const auto count = static_cast<std::int64_t>(filters.size());
   const std::string offered = count == 0 ? std::string("none")
                                           : std::to_string(count) + ", 0 to " +
@@ -184,16 +190,20 @@ std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_vie
     if (index < count) return static_cast<std::int32_t>(index);
     throw RunError("there is no filter " + std::string(query) + ": the module offers " + offered);
   }
-  // A number that is no index is answered with the indexes, not with names that happen to be
-  // a few characters away from it.
   if (LooksLikeANumber(query)) {
     throw RunError("there is no filter '" + std::string(query) +
                    "': an index is a whole number, and the module offers " + offered);
   }
+  return std::nullopt;
+}
+
+// The filter a name names: a whole label or either part of it as written, else the one
+// filter whose English or Japanese key (NameKey) is the query's.
+const FilterEntry* FindByName(const std::vector<FilterEntry>& filters, std::string_view query) {
   for (const FilterEntry& filter : filters) {
     if (query == filter.name || query == EnglishPart(filter.name) ||
         query == JapanesePart(filter.name)) {
-      return filter.index;
+      return &filter;
     }
   }
   const std::string key = NameKey(query);
@@ -207,47 +217,52 @@ std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_vie
       ++matches;
     }
   }
-  if (matches == 1) return found->index;
+  return matches == 1 ? found : nullptr;
+}
 
-  // The names nearest to what was written, when one is near enough to be a slip: at most a
-  // third of the name's characters (and at least 2) to change.
+// The names to suggest for an unknown `key`, quoted: those that hold every word written, when
+// they are few ("Invert" is part of "Invert Transparency", "反転" of "透明度反転"); else the
+// nearest, when one is near enough to be a slip: at most a third of the name's characters
+// (and at least 2) to change.
+std::vector<std::string> Suggestions(const std::vector<FilterEntry>& filters,
+                                     const std::string& key) {
   std::size_t best = std::max<std::size_t>(2, CodePoints(key).size() / 3) + 1;
   std::vector<std::string> nearest;
+  std::vector<std::string> holding;
+  const std::vector<std::string> words = Words(key);
   for (const FilterEntry& filter : filters) {
     for (const std::string_view name : {EnglishPart(filter.name), JapanesePart(filter.name)}) {
       if (name.empty()) continue;
-      const std::size_t distance = EditDistance(key, NameKey(name));
+      const std::string nameKey = NameKey(name);
+      const std::size_t distance = EditDistance(key, nameKey);
       if (distance < best) {
         best = distance;
         nearest.clear();
       }
       if (distance == best) nearest.push_back("'" + std::string(name) + "'");
-    }
-  }
-  // Before them, the names that hold every word written, when they are few: "Invert" is part
-  // of "Invert Transparency", "反転" of "透明度反転".
-  std::vector<std::string> holding;
-  const std::vector<std::string> words = Words(key);
-  for (const FilterEntry& filter : filters) {
-    for (const std::string_view name : {EnglishPart(filter.name), JapanesePart(filter.name)}) {
-      const std::string nameKey = NameKey(name);
       const auto inName = [&](const std::string& word) {
         return nameKey.find(word) != std::string::npos;
       };
-      if (!name.empty() && !words.empty() && std::all_of(words.begin(), words.end(), inName)) {
+      if (!words.empty() && std::all_of(words.begin(), words.end(), inName)) {
         holding.push_back("'" + std::string(name) + "'");
       }
     }
   }
-  if (!holding.empty() && holding.size() <= 4) nearest = holding;
+  return !holding.empty() && holding.size() <= 4 ? holding : nearest;
+}
+
+}  // namespace
+
+std::int32_t FindFilter(const std::vector<FilterEntry>& filters, std::string_view query) {
+  if (query.empty()) throw RunError("unknown filter '' ('qfhost list MODULE' shows every filter)");
+  if (const auto index = FindByIndex(filters, query)) return *index;
+  if (const FilterEntry* filter = FindByName(filters, query)) return filter->index;
+  const std::vector<std::string> names = Suggestions(filters, NameKey(query));
   std::string message = "unknown filter '" + std::string(query) + "'";
-  if (!nearest.empty()) {
-    message += "; did you mean ";
-    for (std::size_t i = 0; i < nearest.size(); ++i) {
-      message += (i == 0 ? "" : i + 1 == nearest.size() ? " or " : ", ") + nearest[i];
-    }
-    message += "?";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    message += (i == 0 ? "; did you mean " : i + 1 == names.size() ? " or " : ", ") + names[i];
   }
+  if (!names.empty()) message += "?";
   throw RunError(message + " ('qfhost list MODULE' shows every filter)");
 }
 
